@@ -1,0 +1,147 @@
+#pragma once
+// The Firebird client library behind RAII objects: attachments, transactions and DSQL statements.
+// SQL dialect 3, no character set (texts pass as their stored bytes). Every failure of the client
+// library becomes a DatabaseError carrying the server's message text.
+
+#include "DateTime.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvio::platform {
+
+class DatabaseError : public std::runtime_error {
+public:
+    explicit DatabaseError(const std::string& message) : std::runtime_error(message) {}
+};
+
+class FbTransaction;
+class FbStatement;
+
+class FbAttachment {
+public:
+    FbAttachment();
+    ~FbAttachment();
+    FbAttachment(const FbAttachment&) = delete;
+    FbAttachment& operator=(const FbAttachment&) = delete;
+
+    // name: "server:path", "server/port:path" or a plain path (embedded engine).
+    void attach(const std::string& name, const std::string& user, const std::string& password);
+    // Commits every transaction still active on it, releases its statements, then detaches.
+    void detach();
+    bool isAttached() const;
+
+    // Creates a database file (fixtures and tools); the new database is not kept attached.
+    static void createDatabase(const std::string& name, const std::string& user, const std::string& password);
+
+    struct Impl;
+    Impl& impl() { return *m_impl; }
+
+private:
+    friend class FbTransaction;
+    friend class FbStatement;
+    std::unique_ptr<Impl> m_impl;
+};
+
+struct TransactionOptions {
+    bool readCommitted = false;
+    bool recVersion = false;
+    bool noWait = false;
+
+    // No parameter block at all: the server's default (snapshot, waits on lock conflicts).
+    static TransactionOptions serverDefault() { return {}; }
+    static TransactionOptions readCommittedRecVersionNoWait() { return {true, true, true}; }
+};
+
+class FbTransaction {
+public:
+    FbTransaction(FbAttachment& attachment, TransactionOptions options);
+    ~FbTransaction();
+    FbTransaction(const FbTransaction&) = delete;
+    FbTransaction& operator=(const FbTransaction&) = delete;
+
+    void start();
+    void commit();
+    void rollback();
+    bool isActive() const;
+    FbAttachment& attachment() { return m_attachment; }
+
+    // A number that changes each time the transaction ends: statements use it to know that their
+    // cursor went with the transaction.
+    std::uint64_t generation() const { return m_generation; }
+
+    struct Impl;
+
+private:
+    friend class FbStatement;
+    friend class FbAttachment;
+    void ended();
+
+    FbAttachment& m_attachment;
+    TransactionOptions m_options;
+    std::unique_ptr<Impl> m_impl;
+    std::uint64_t m_generation = 0;
+};
+
+enum class ColumnKind { Text, Integer, Decimal, Float, Date, Time, Timestamp, Blob, Other };
+
+// A DSQL statement with positional "?" parameters. Named parameters are the caller's matter.
+class FbStatement {
+public:
+    FbStatement(FbAttachment& attachment, FbTransaction& transaction);
+    ~FbStatement();
+    FbStatement(const FbStatement&) = delete;
+    FbStatement& operator=(const FbStatement&) = delete;
+
+    // Prepares the text in the statement's transaction, which must be active.
+    void prepare(const std::string& sql);
+    size_t parameterCount() const;
+    void setBlobParameter(size_t index, std::string_view bytes);
+    void setTextParameter(size_t index, std::string_view bytes);
+    void setNullParameter(size_t index);
+
+    // Executes; a select opens its cursor (call fetch() for rows).
+    void execute();
+    bool isSelect() const;
+    // Steps to the next row; false when there is none (the cursor is then closed).
+    bool fetch();
+    // Closes an open cursor (nothing happens when none is open or the transaction has ended).
+    void closeCursor();
+    bool hasOpenCursor() const;
+    // Releases the server-side statement (the next prepare allocates a new one).
+    void release();
+
+    size_t columnCount() const;
+    std::string columnName(size_t index) const; // alias as the server reports it (upper case)
+    ColumnKind columnKind(size_t index) const;
+    // Declared length of a text column in bytes (CHAR(n), VARCHAR(n)).
+    int columnLength(size_t index) const;
+    std::optional<size_t> findColumn(std::string_view name) const; // ASCII case ignored
+
+    // Values of the current row.
+    bool isNull(size_t index) const;
+    // The text form: CHAR padding kept, numbers in decimal with "." as mark, timestamps as
+    // "yyyy.mm.dd hh:nn:ss" (only the date at midnight), blobs as their bytes; NULL reads as "".
+    std::string asText(size_t index) const;
+    std::int64_t asInteger(size_t index) const;
+    double asDecimal(size_t index) const;
+    DateTime asDateTime(size_t index) const;
+    std::string asBlob(size_t index) const;
+
+    struct Impl;
+
+private:
+    friend class FbAttachment;
+    void checkRow(size_t index) const;
+
+    FbAttachment& m_attachment;
+    FbTransaction& m_transaction;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace halvio::platform

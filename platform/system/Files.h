@@ -1,0 +1,36 @@
+#pragma once
+// The file operations of the system: paths are byte strings, times are local times to the second.
+// Failures throw SystemError with the path and the system's reason, except where the callers ignore
+// the outcome anyway (deleteFile, setLastWriteTime), which report it as a result.
+
+#include "DateTime.h"
+
+#include <string>
+#include <string_view>
+
+namespace halvio::platform {
+
+// True for an existing file that is not a folder.
+bool fileExists(const std::string& path);
+bool folderExists(const std::string& path);
+
+// Creates one folder; its parent must exist. A folder already there is fine.
+void createFolder(const std::string& path);
+
+std::string readWholeFile(const std::string& path);
+
+// Creates the file or replaces the content of an existing one with exactly these bytes.
+void writeWholeFile(const std::string& path, std::string_view bytes);
+
+// False when there was nothing to delete or it could not be deleted.
+bool deleteFile(const std::string& path) noexcept;
+
+DateTime lastWriteTime(const std::string& path);
+
+// Sets the last-write time (a local time, whole seconds); the last-access time is left alone.
+bool setLastWriteTime(const std::string& path, const DateTime& localTime) noexcept;
+
+// Lets a written program file be started (execute permission for all); nothing to do on Windows.
+void makeExecutable(const std::string& path);
+
+} // namespace halvio::platform

@@ -1,0 +1,124 @@
+#include "Files.h"
+#include "SystemError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace halvio::platform {
+
+namespace {
+
+[[noreturn]] void fail(const char* what, const std::string& path, int error) {
+    throw SystemError(std::string(what) + " '" + path + "': " + std::strerror(error));
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return m_fd; }
+    // A close that fails can lose written data, so the writer checks it.
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd);
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool folderExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void createFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0755) != 0) {
+        const int error = errno;
+        if (error == EEXIST && folderExists(path))
+            return;
+        fail("Cannot create the folder", path, error);
+    }
+}
+
+std::string readWholeFile(const std::string& path) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        fail("Cannot open the file", path, errno);
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+        if (count == 0)
+            return bytes;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("Cannot read the file", path, errno);
+        }
+        bytes.append(buffer, static_cast<size_t>(count));
+    }
+}
+
+void writeWholeFile(const std::string& path, std::string_view bytes) {
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (file.get() < 0)
+        fail("Cannot open the file for writing", path, errno);
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(file.get(), bytes.data() + written, bytes.size() - written);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("Cannot write the file", path, errno);
+        }
+        written += static_cast<size_t>(count);
+    }
+    if (file.release() != 0)
+        fail("Cannot write the file", path, errno);
+}
+
+bool deleteFile(const std::string& path) noexcept {
+    return ::unlink(path.c_str()) == 0;
+}
+
+DateTime lastWriteTime(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        fail("Cannot read the time of the file", path, errno);
+    return fromUnixSeconds(static_cast<std::int64_t>(info.st_mtim.tv_sec));
+}
+
+bool setLastWriteTime(const std::string& path, const DateTime& localTime) noexcept {
+    struct timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(toUnixSeconds(localTime));
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+void makeExecutable(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        fail("Cannot read the permissions of the file", path, errno);
+    if (::chmod(path.c_str(), (info.st_mode & 07777) | S_IXUSR | S_IXGRP | S_IXOTH) != 0)
+        fail("Cannot make the file executable", path, errno);
+}
+
+} // namespace halvio::platform

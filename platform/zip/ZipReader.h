@@ -1,0 +1,52 @@
+#pragma once
+// The extractor of package archives (uz): opens an archive file, names its entries and inflates one
+// entry, decrypted with the package password (traditional PKWARE encryption), whole into memory.
+// Every failure is a ZipError.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct zip;
+
+namespace halvio::platform {
+
+class ZipReader {
+public:
+    ZipReader();
+    ~ZipReader();
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+
+    // Used for every encrypted entry extracted afterwards; empty means no password.
+    void setPassword(std::string password);
+
+    // Reads the archive's entry list; an archive already open is closed first.
+    void open(const std::string& path);
+    bool isOpen() const { return m_archive != nullptr; }
+    std::uint64_t entryCount() const;
+
+    // The entry's name as stored, in the archive's own order (index 0 is the first entry).
+    std::string entryName(std::uint64_t index = 0) const;
+
+    // The decrypted, decompressed bytes of the first entry with that name, checked against its CRC.
+    std::string extract(const std::string& name) const;
+    std::string extractFirst() const;
+
+    // Releases the archive file, so that it can be deleted at once. Harmless when nothing is open.
+    void close();
+
+private:
+    struct ArchiveCloser {
+        void operator()(zip* archive) const;
+    };
+
+    const char* passwordOrNull() const;
+    [[noreturn]] void fail(const std::string& reason) const;
+
+    std::unique_ptr<zip, ArchiveCloser> m_archive;
+    std::string m_path;
+    std::string m_password;
+};
+
+} // namespace halvio::platform

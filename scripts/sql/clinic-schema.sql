@@ -1,0 +1,56 @@
+-- The tables of the clinic database that the updater reads and writes, with the column types the
+-- clinic application gives them. SETUP has no ESCOMPTE column: the updater adds it at start.
+CREATE TABLE SETUP (
+    NOM CHAR(60),
+    NOMX VARCHAR(40),
+    ADRES1 CHAR(30),
+    ADRES2 CHAR(30),
+    VILLE CHAR(30),
+    PROV CHAR(30),
+    POSTAL CHAR(10),
+    REGION CHAR(3),
+    TEL CHAR(20),
+    TEL2 CHAR(20),
+    FAX CHAR(20),
+    CONTACT CHAR(30),
+    COURRIEL CHAR(100),
+    CLIENT CHAR(10),
+    MAJ TIMESTAMP,
+    DSQ_EVENTPREFIX INTEGER
+);
+CREATE TABLE MAJ (
+    NOM VARCHAR(100),
+    DESCRIPTION VARCHAR(100),
+    DATES CHAR(20),
+    FICHIER BLOB SUB_TYPE 0
+);
+CREATE TABLE MD (
+    ID INTEGER NOT NULL,
+    RECHERCHE VARCHAR(50),
+    TITRE CHAR(35),
+    ACCES25 CHAR(1),
+    DERNACCES CHAR(20),
+    ACTIF SMALLINT
+);
+CREATE TABLE SITE (
+    ID INTEGER,
+    NOM VARCHAR(60),
+    ADRESSE VARCHAR(60),
+    VILLE VARCHAR(30),
+    FAX VARCHAR(20),
+    FAXID VARCHAR(20),
+    FAXNOM VARCHAR(60),
+    FAXTEL VARCHAR(20)
+);
+CREATE TABLE ORDINATEUR (
+    IP CHAR(40),
+    PORT CHAR(10)
+);
+CREATE TABLE DIAG (
+    DIAG CHAR(30),
+    CODE CHAR(4),
+    MD INTEGER,
+    DATES CHAR(10),
+    DESC_RAMQ CHAR(100),
+    DESC_SPEC BLOB SUB_TYPE TEXT
+);

@@ -1,0 +1,135 @@
+// The model's shared operations against a real clinic database on the private server.
+#include "FirebirdFixtures.h"
+#include "Model.h"
+#include "RecordingView.h"
+
+#include <gtest/gtest.h>
+
+using namespace halvio;
+using halvio::test::TempFolder;
+
+namespace {
+struct ModelFixture : ::testing::Test {
+    TempFolder folder;
+    test::FirebirdServer server = test::mainServer();
+    std::string name = server.nameOf(folder.file("kliso.ib"));
+    test::RecordingView view;
+    Model model{view};
+
+    void createAndOpen(const test::ClinicOptions& options = {}) {
+        test::createClinicDatabase(name, server.password, options);
+        test::execute(name, server.password,
+                      {"insert into setup (nom, client, maj) values ('Clinique du Parc', 'C1234', "
+                       "'2004-05-11 14:03:22')"});
+        model.IB.setConnectionName(name);
+        model.IB.setPassword(server.password);
+        model.IB.open();
+    }
+};
+} // namespace
+
+TEST_F(ModelFixture, DatesReadBackWithTheirTrailingBlank) {
+    createAndOpen();
+    model.EnsureTransaction();
+    model.ExecSqlCommit("insert into maj (nom, dates) values ('HALVIO', '2004.05.12 10:22:33')");
+    model.EnsureTransaction();
+    model.ExecSql("select dates from maj where nom='HALVIO'");
+    EXPECT_EQ(model.IBSQL1.rowCount(), 1);
+    EXPECT_EQ(model.IBSQL1.text("dates"), "2004.05.12 10:22:33 ");
+    EXPECT_EQ(model.IBSQL1.text(size_t{0}), "2004.05.12 10:22:33 ");
+    model.ExecSql("select dates from maj where nom='ABSENT'");
+    EXPECT_EQ(model.IBSQL1.rowCount(), 0);
+    EXPECT_TRUE(model.IBSQL1.eof());
+}
+
+TEST_F(ModelFixture, OpenSetupAcceptsEitherWidthOfNom) {
+    for (int width : {60, 40}) {
+        TempFolder other;
+        test::RecordingView otherView;
+        Model m(otherView);
+        const std::string db = server.nameOf(other.file("kliso.ib"));
+        test::ClinicOptions options;
+        options.nomWidth = width;
+        test::createClinicDatabase(db, server.password, options);
+        test::execute(db, server.password, {"insert into setup (nom, client) values ('Clinique', 'C1')"});
+        m.IB.setConnectionName(db);
+        m.IB.setPassword(server.password);
+        m.IB.open();
+        m.OpenSetup();
+        EXPECT_TRUE(m.TSETUP.isOpen()) << width;
+        EXPECT_EQ(m.TSETUP.text("NOM"), "Clinique" + std::string(width - 8, ' '));
+        EXPECT_TRUE(m.IBTransaction1.isActive());
+        m.OpenSetup(); // opening an open TSETUP does nothing
+        EXPECT_EQ(m.TSETUP.text("CLIENT"), "C1        ");
+    }
+}
+
+TEST_F(ModelFixture, OpenSetupFailsForAnyOtherWidth) {
+    test::ClinicOptions options;
+    options.nomWidth = 50;
+    createAndOpen(options);
+    EXPECT_THROW(model.OpenSetup(), platform::DatabaseError);
+}
+
+TEST_F(ModelFixture, EnsureTransactionTwiceStartsOneTransaction) {
+    createAndOpen();
+    model.EnsureTransaction();
+    model.ExecSql("insert into md (id) values (1)");
+    model.EnsureTransaction(); // must not end or restart the transaction holding the insert
+    model.IBTransaction1.commit();
+    EXPECT_EQ(test::queryValue(name, server.password, "select count(*) from md"), "1");
+}
+
+TEST_F(ModelFixture, ExecSqlRightAfterExecSqlCommitFails) {
+    createAndOpen();
+    model.EnsureTransaction();
+    model.ExecSqlCommit("update setup set nom='A'");
+    EXPECT_FALSE(model.IBTransaction1.isActive());
+    EXPECT_THROW(model.ExecSql("update setup set nom='B'"), platform::DatabaseError);
+    EXPECT_EQ(test::queryValue(name, server.password, "select nom from setup"), "A" + std::string(59, ' '));
+}
+
+TEST_F(ModelFixture, ExecSqlCommitCommitsNothingWhenTheStatementFails) {
+    createAndOpen();
+    model.EnsureTransaction();
+    model.ExecSql("update setup set nom='Pending'");
+    EXPECT_THROW(model.ExecSqlCommit("update nowhere set x=1"), platform::DatabaseError);
+    EXPECT_TRUE(model.IBTransaction1.isActive());
+    model.IBTransaction1.rollback();
+    EXPECT_EQ(test::queryValue(name, server.password, "select nom from setup"), "Clinique du Parc" + std::string(44, ' '));
+}
+
+TEST_F(ModelFixture, TheEndOfATransactionClosesItsDataSets) {
+    createAndOpen();
+    model.OpenSetup();
+    EXPECT_EQ(model.TSETUP.dateTime("MAJ"), (DateTime{2004, 5, 11, 14, 3, 22}));
+    model.IBTransaction1.commit();
+    EXPECT_FALSE(model.TSETUP.isOpen());
+    EXPECT_THROW(model.TSETUP.text("NOM"), platform::DatabaseError);
+}
+
+TEST_F(ModelFixture, BlobParameterByNameRoundTripsEveryByteValue) {
+    createAndOpen();
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
+    model.EnsureTransaction();
+    model.IBSQL1.setSql("insert into maj (nom,description,DATES,FICHIER) VALUES ('X:Y','l''image :x','2004',:image)");
+    model.IBSQL1.setBlobParameter("image", all);
+    model.IBSQL1.execute();
+    model.IBTransaction1.commit();
+    model.EnsureTransaction();
+    model.ExecSql("select * from maj");
+    EXPECT_EQ(model.IBSQL1.blob("FICHIER"), all);
+    EXPECT_EQ(model.IBSQL1.text("DESCRIPTION"), "l'image :x");
+}
+
+TEST_F(ModelFixture, SetPackageStateNeedsARowInEditingAndRepaints) {
+    model.tmem.open();
+    model.tmem.append();
+    model.SetPackageState("Transfer.");
+    EXPECT_EQ(model.tmem.current().etat, "Transfer.");
+    EXPECT_FALSE(model.tmem.isEditing());
+    EXPECT_EQ(view.repaints, 1);
+    EXPECT_THROW(model.SetPackageState("Transmis"), std::runtime_error);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// Everything a step of the run works with, owned by the main window for the program's life.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace halvio {
+
+class Model;
+class RunView;
+
+namespace platform {
+class HttpClient;
+class ZipReader;
+} // namespace platform
+
+struct RunContext {
+    RunView& view;
+    Model& model;
+    platform::HttpClient& http;      // HTTP: the update service, with proxy, events and redirections
+    platform::HttpClient& httplocal; // the workstations: no proxy, no events, no redirections
+    platform::ZipReader& uz;         // the package extractor, its password set at start
+    // The folder of the running program file, ending with its separator.
+    std::string programFolder;
+
+    // The sum of the announced sizes of the packages saved so far in this run; the progress
+    // handler adds the bytes of the transfer under way to it.
+    std::int32_t runningTotal = 0;
+
+    // Window handlers that the steps call back into: a new run of the exchange from its first
+    // step (the repetition without proxy), the transfer procedure, and saving the beta flag into
+    // kliso.ini (errors ignored).
+    std::function<void()> Button1Click;
+    std::function<void()> Button3Click;
+    std::function<void(bool directConnection)> saveBetaFlag;
+};
+
+} // namespace halvio

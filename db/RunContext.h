@@ -21,7 +21,8 @@ struct RunContext {
     platform::HttpClient& http;      // HTTP: the update service, with proxy, events and redirections
     platform::HttpClient& httplocal; // the workstations: no proxy, no events, no redirections
     platform::ZipReader& uz;         // the package extractor, its password set at start
-    // The folder of the running program file, ending with its separator.
+    // The running program file, and its folder ending with the separator.
+    std::string programFile;
     std::string programFolder;
 
     // The sum of the announced sizes of the packages saved so far in this run; the progress

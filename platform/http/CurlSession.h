@@ -1,0 +1,47 @@
+#pragma once
+// The libcurl handles of one HttpClient and the settings that hold for all its requests. The
+// easy handle keeps the cookie jar; the multi handle lets a request wait in short slices.
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace halvio::platform {
+
+// Throws HttpError with libcurl's text when a libcurl call fails.
+void checkCurl(CURLcode code);
+
+class CurlSession {
+public:
+    explicit CurlSession(bool followRedirects);
+    ~CurlSession();
+    CurlSession(const CurlSession&) = delete;
+    CurlSession& operator=(const CurlSession&) = delete;
+
+    CURL* easy() const { return m_easy.get(); }
+    CURLM* multi() const { return m_multi.get(); }
+    curl_slist* postHeaders() const { return m_postHeaders.get(); }
+    curl_slist* getHeaders() const { return m_getHeaders.get(); }
+    // libcurl's detailed text of the last failure ("" when it left none).
+    const char* errorText() const { return m_errorText; }
+    void clearErrorText() { m_errorText[0] = '\0'; }
+
+private:
+    struct EasyCleanup {
+        void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    };
+    struct MultiCleanup {
+        void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+    };
+    struct ListCleanup {
+        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    };
+
+    std::unique_ptr<CURL, EasyCleanup> m_easy;
+    std::unique_ptr<CURLM, MultiCleanup> m_multi;
+    std::unique_ptr<curl_slist, ListCleanup> m_postHeaders;
+    std::unique_ptr<curl_slist, ListCleanup> m_getHeaders;
+    char m_errorText[CURL_ERROR_SIZE] = {};
+};
+
+} // namespace halvio::platform

@@ -1,0 +1,58 @@
+#pragma once
+// A blocking HTTP/1.0 client with one connection state (and one cookie jar) per object. While a
+// request waits for the network, the idle callback is called every few tens of milliseconds so
+// that the window can process its messages.
+
+#include "HttpEvents.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace halvio::platform {
+
+class ByteBuffer;
+class CurlSession;
+
+class HttpClient {
+public:
+    struct Options {
+        bool followRedirects = true;
+    };
+
+    HttpClient();
+    explicit HttpClient(Options options);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // An empty host means a direct connection; the environment's proxy variables are never read.
+    void setProxy(std::string host, std::int32_t port);
+    const std::string& proxyHost() const { return m_proxyHost; }
+    std::int32_t proxyPort() const { return m_proxyPort; }
+
+    void setEvents(HttpEvents events);
+    void setIdle(std::function<void()> idle);
+
+    // Both return normally only when the final reply, after any redirection followed, has a
+    // status in the 200 range; `reply` then holds its body and nothing else. Otherwise they
+    // throw HttpError and leave `reply` empty. An exception thrown by an event or by the idle
+    // callback abandons the request and passes through unchanged.
+    void post(const std::string& url, std::string_view body, ByteBuffer& reply);
+    void get(const std::string& url, ByteBuffer& reply);
+
+private:
+    void perform(const std::string& url, const std::string_view* body, ByteBuffer& reply);
+
+    Options m_options;
+    std::string m_proxyHost;
+    std::int32_t m_proxyPort = 0;
+    HttpEvents m_events;
+    std::function<void()> m_idle;
+    std::unique_ptr<CurlSession> m_session;
+    bool m_busy = false;
+};
+
+} // namespace halvio::platform

@@ -1,0 +1,389 @@
+#include "HttpTransfer.h"
+
+#include "ByteBuffer.h"
+#include "CurlSession.h"
+#include "HttpError.h"
+#include "Windows1252.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace halvio::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// The window repaints and answers its buttons at this pace while a request waits.
+constexpr auto kIdleInterval = std::chrono::milliseconds(25);
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+std::string withoutLineEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    return std::string(line);
+}
+
+std::string hostOfUrl(const char* url) {
+    struct UrlCleanup {
+        void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
+    };
+    struct TextCleanup {
+        void operator()(char* text) const { curl_free(text); }
+    };
+    std::unique_ptr<CURLU, UrlCleanup> parsed(curl_url());
+    char* host = nullptr;
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK)
+        return url;
+    std::unique_ptr<char, TextCleanup> owned(host);
+    return host;
+}
+
+// Keeps the easy handle in the client's multi handle for the length of one request.
+class Attachment {
+public:
+    Attachment(CURLM* multi, CURL* easy) : m_multi(multi), m_easy(easy) {
+        const CURLMcode code = curl_multi_add_handle(multi, easy);
+        if (code != CURLM_OK)
+            throw HttpError(curl_multi_strerror(code));
+    }
+    ~Attachment() { curl_multi_remove_handle(m_multi, m_easy); }
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+
+private:
+    CURLM* m_multi;
+    CURL* m_easy;
+};
+
+} // namespace
+
+HttpTransfer::HttpTransfer(CurlSession& session, const HttpRequest& request, const HttpEvents& events,
+                           ByteBuffer& reply)
+    : m_session(session), m_request(request), m_events(events), m_reply(reply) {}
+
+void HttpTransfer::run(const std::function<void()>& idle) {
+    struct EmptiedUnlessKept {
+        ByteBuffer& reply;
+        bool kept = false;
+        ~EmptiedUnlessKept() {
+            if (!kept)
+                reply.clear();
+        }
+    } outcome{m_reply};
+
+    m_reply.clear();
+    configure();
+    CURLcode result;
+    {
+        Attachment attachment(m_session.multi(), m_session.easy());
+        result = pump(idle);
+    }
+    if (m_callbackError)
+        std::rethrow_exception(m_callbackError);
+    if (m_connected)
+        disconnected();
+    raisePending();
+    if (result != CURLE_OK || m_failure || !m_acceptingBody)
+        throwFailure(result);
+    outcome.kept = true;
+}
+
+void HttpTransfer::configure() {
+    CURL* easy = m_session.easy();
+    m_session.clearErrorText();
+    checkCurl(curl_easy_setopt(easy, CURLOPT_URL, m_request.url.c_str()));
+    // An empty proxy name is what stops libcurl from taking http_proxy from the environment.
+    checkCurl(curl_easy_setopt(easy, CURLOPT_PROXY, m_request.proxyHost.c_str()));
+    if (!m_request.proxyHost.empty())
+        checkCurl(curl_easy_setopt(easy, CURLOPT_PROXYPORT, long(m_request.proxyPort)));
+    if (m_request.body) {
+        checkCurl(curl_easy_setopt(easy, CURLOPT_POST, 1L));
+        checkCurl(curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_request.body->size())));
+        checkCurl(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_session.postHeaders()));
+    } else {
+        checkCurl(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L));
+        checkCurl(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_session.getHeaders()));
+    }
+    checkCurl(curl_easy_setopt(easy, CURLOPT_READFUNCTION, &HttpTransfer::onRead));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_READDATA, this));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &HttpTransfer::onSeek));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_SEEKDATA, this));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpTransfer::onHeader));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_HEADERDATA, this));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpTransfer::onWrite));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_WRITEDATA, this));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &HttpTransfer::onResolverStart));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, this));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &HttpTransfer::onSocketOptions));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &HttpTransfer::onPrerequest));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_PREREQDATA, this));
+}
+
+CURLcode HttpTransfer::pump(const std::function<void()>& idle) {
+    CURLM* multi = m_session.multi();
+    auto lastIdle = Clock::now();
+    for (;;) {
+        int running = 0;
+        CURLMcode code = curl_multi_perform(multi, &running);
+        if (code != CURLM_OK)
+            throw HttpError(curl_multi_strerror(code));
+        if (!m_callbackError)
+            raisePending();
+        if (running == 0)
+            break;
+        auto now = Clock::now();
+        if (now - lastIdle >= kIdleInterval) {
+            if (idle)
+                idle();
+            lastIdle = now = Clock::now();
+        }
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(kIdleInterval - (now - lastIdle));
+        code = curl_multi_poll(multi, nullptr, 0, std::max(1, static_cast<int>(wait.count())), nullptr);
+        if (code != CURLM_OK)
+            throw HttpError(curl_multi_strerror(code));
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == m_session.easy())
+            return message->data.result;
+    }
+    throw HttpError("libcurl: the request ended without a result");
+}
+
+void HttpTransfer::throwFailure(CURLcode result) const {
+    if (m_failure)
+        throw HttpError(*m_failure);
+    if (result != CURLE_OK) {
+        const char* detail = m_session.errorText();
+        throw HttpError(*detail ? detail : curl_easy_strerror(result));
+    }
+    throw HttpError(m_statusLine.empty() ? std::string("libcurl: no reply") : m_statusLine);
+}
+
+// Header lines arrive one by one, each header block (one per reply, redirections included)
+// opening with its status line and closing with an empty line.
+bool HttpTransfer::headerLine(std::string_view line) {
+    if (startsWithNoCase(line, "HTTP/")) {
+        m_statusLine = withoutLineEnd(line);
+        m_sawLocation = false;
+        return true;
+    }
+    if (line == "\r\n" || line == "\n")
+        return finalHeadersEnded();
+    if (startsWithNoCase(line, "Location:"))
+        m_sawLocation = true;
+    return true;
+}
+
+bool HttpTransfer::finalHeadersEnded() {
+    CURL* easy = m_session.easy();
+    long code = 0;
+    checkCurl(curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code));
+    if (code < 200)
+        return true;
+    if (m_request.followRedirects && code >= 300 && code < 400 && m_sawLocation)
+        return true; // libcurl goes on to the new address
+    if (code > 299) {
+        // Stopping here keeps an error body out of the reply and off the wire.
+        m_failure = m_statusLine;
+        return false;
+    }
+    curl_off_t announced = -1;
+    checkCurl(curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced));
+    if (announced > curl_off_t(ByteBuffer::kMaxSize)) {
+        m_failure = fr("Réponse trop grande : ") + std::to_string(announced) + " octets.";
+        return false;
+    }
+    if (announced > 0)
+        m_reply.reserve(static_cast<std::size_t>(announced));
+    m_acceptingBody = true;
+    m_receivedCount = 0;
+    queue({PendingEvent::WorkBegin, announced > 0 ? announced : 0, {}});
+    return true;
+}
+
+void HttpTransfer::received(const char* bytes, std::size_t count) {
+    if (!m_acceptingBody)
+        return; // the body of a reply that is not the final one
+    if (count > ByteBuffer::kMaxSize - m_reply.size()) {
+        m_failure = fr("Réponse trop grande : plus de ") + std::to_string(ByteBuffer::kMaxSize) + " octets.";
+        return;
+    }
+    m_reply.append(bytes, count);
+    m_receivedCount += static_cast<std::int64_t>(count);
+    queueWork(m_receivedCount);
+}
+
+std::size_t HttpTransfer::send(char* target, std::size_t room) {
+    const std::string_view body = *m_request.body;
+    const std::size_t count = std::min(room, body.size() - m_sentCount);
+    std::memcpy(target, body.data() + m_sentCount, count);
+    m_sentCount += count;
+    if (count > 0)
+        queueWork(static_cast<std::int64_t>(m_sentCount));
+    return count;
+}
+
+void HttpTransfer::resolving() {
+    if (m_connected)
+        disconnected(); // the previous hop of a redirection
+    m_connectionAnnounced = false;
+    status(fr("Résolution du nom d'hôte ") + hostShown() + ".");
+}
+
+void HttpTransfer::connecting() {
+    // Several addresses of one name may be tried; the user sees one attempt.
+    if (m_connectionAnnounced)
+        return;
+    m_connectionAnnounced = true;
+    status(fr("Connexion à ") + hostShown() + ".");
+}
+
+void HttpTransfer::connected() {
+    m_connected = true;
+    status(fr("Connecté."));
+    if (!m_request.body)
+        return;
+    // A redirection answered with 303 goes on as a GET, which sends no body.
+    char* method = nullptr;
+    checkCurl(curl_easy_getinfo(m_session.easy(), CURLINFO_EFFECTIVE_METHOD, &method));
+    if (method && std::strcmp(method, "POST") == 0) {
+        m_sentCount = 0;
+        queue({PendingEvent::WorkBegin, static_cast<std::int64_t>(m_request.body->size()), {}});
+    }
+}
+
+void HttpTransfer::disconnected() {
+    m_connected = false;
+    m_connectionAnnounced = false;
+    status(fr("Déconnexion."));
+    status(fr("Déconnecté."));
+}
+
+std::string HttpTransfer::hostShown() const {
+    if (!m_request.proxyHost.empty())
+        return m_request.proxyHost;
+    char* url = nullptr;
+    checkCurl(curl_easy_getinfo(m_session.easy(), CURLINFO_EFFECTIVE_URL, &url));
+    return hostOfUrl(url ? url : m_request.url.c_str());
+}
+
+void HttpTransfer::status(std::string text) {
+    queue({PendingEvent::Status, 0, std::move(text)});
+}
+
+void HttpTransfer::queue(PendingEvent event) {
+    m_pending.push_back(std::move(event));
+}
+
+// The pieces that arrive between two looks at the transfer make one work event: libcurl hands
+// over 16 KiB at a time, and the window repaints on every event.
+void HttpTransfer::queueWork(std::int64_t runningCount) {
+    if (!m_pending.empty() && m_pending.back().kind == PendingEvent::Work)
+        m_pending.back().count = runningCount;
+    else
+        m_pending.push_back({PendingEvent::Work, runningCount, {}});
+}
+
+// Events reach the owner here, outside libcurl's frames: a handler may throw or process the
+// window's messages without libcurl being in the middle of a call.
+void HttpTransfer::raisePending() {
+    std::vector<PendingEvent> pending;
+    pending.swap(m_pending);
+    for (PendingEvent& event : pending) {
+        switch (event.kind) {
+        case PendingEvent::WorkBegin:
+            if (m_events.workBegin)
+                m_events.workBegin(event.count);
+            break;
+        case PendingEvent::Work:
+            if (m_events.work)
+                m_events.work(event.count);
+            break;
+        case PendingEvent::Status:
+            if (m_events.status)
+                m_events.status(event.text);
+            break;
+        }
+    }
+}
+
+// libcurl's callbacks are C frames: an exception must not cross them. It is kept, the request is
+// stopped by the callback's failure value, and run() throws it again.
+template <typename Result, typename Step> Result HttpTransfer::guarded(Result failure, Step&& step) {
+    try {
+        return step();
+    } catch (...) {
+        m_callbackError = std::current_exception();
+        return failure;
+    }
+}
+
+std::size_t HttpTransfer::onHeader(char* bytes, std::size_t size, std::size_t count, void* transfer) {
+    auto* self = static_cast<HttpTransfer*>(transfer);
+    const std::size_t length = size * count;
+    return self->guarded<std::size_t>(0, [&] { return self->headerLine({bytes, length}) ? length : 0; });
+}
+
+std::size_t HttpTransfer::onWrite(char* bytes, std::size_t size, std::size_t count, void* transfer) {
+    auto* self = static_cast<HttpTransfer*>(transfer);
+    const std::size_t length = size * count;
+    return self->guarded<std::size_t>(0, [&] {
+        self->received(bytes, length);
+        return self->m_failure ? 0 : length;
+    });
+}
+
+std::size_t HttpTransfer::onRead(char* target, std::size_t size, std::size_t count, void* transfer) {
+    auto* self = static_cast<HttpTransfer*>(transfer);
+    return self->guarded<std::size_t>(CURL_READFUNC_ABORT, [&] { return self->send(target, size * count); });
+}
+
+int HttpTransfer::onSeek(void* transfer, curl_off_t offset, int origin) {
+    auto* self = static_cast<HttpTransfer*>(transfer);
+    if (origin != SEEK_SET || offset < 0 || offset > curl_off_t(self->m_request.body->size()))
+        return CURL_SEEKFUNC_CANTSEEK;
+    self->m_sentCount = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
+}
+
+int HttpTransfer::onResolverStart(void*, void*, void* transfer) {
+    auto* self = static_cast<HttpTransfer*>(transfer);
+    return self->guarded(1, [&] {
+        self->resolving();
+        return 0;
+    });
+}
+
+int HttpTransfer::onSocketOptions(void* transfer, curl_socket_t, curlsocktype purpose) {
+    auto* self = static_cast<HttpTransfer*>(transfer);
+    return self->guarded<int>(CURL_SOCKOPT_ERROR, [&] {
+        if (purpose == CURLSOCKTYPE_IPCXN)
+            self->connecting();
+        return CURL_SOCKOPT_OK;
+    });
+}
+
+int HttpTransfer::onPrerequest(void* transfer, char*, char*, int, int) {
+    auto* self = static_cast<HttpTransfer*>(transfer);
+    return self->guarded<int>(CURL_PREREQFUNC_ABORT, [&] {
+        self->connected();
+        return CURL_PREREQFUNC_OK;
+    });
+}
+
+} // namespace halvio::platform

@@ -1,0 +1,113 @@
+// Every way a request fails ends in an error with a message, and leaves nothing in the reply.
+#include "ByteBuffer.h"
+#include "HttpClient.h"
+#include "HttpError.h"
+#include "LoopbackHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+using namespace halvio::platform;
+using namespace halvio::test;
+
+namespace {
+
+class HttpFailures : public testing::Test {
+protected:
+    // The reply holds something beforehand: a failure must not leave it there either.
+    HttpFailures() { reply.append("stale bytes of an earlier reply"); }
+
+    std::string failureOf(const std::function<void()>& request) {
+        try {
+            request();
+        } catch (const HttpError& error) {
+            return error.what();
+        }
+        ADD_FAILURE() << "the request did not fail";
+        return {};
+    }
+
+    LoopbackHttpServer server;
+    HttpClient client;
+    ByteBuffer reply;
+};
+
+TEST_F(HttpFailures, ErrorStatusGivesTheStatusLineAndNoBody) {
+    for (const int status : {404, 500, 301}) {
+        SCOPED_TRACE(status);
+        server.serve("/C1.maj", LoopbackReply::text("<html>error page</html>", status));
+        reply.append("stale");
+        const std::string message = failureOf([&] { client.post(server.url("/C1.maj"), "report", reply); });
+        EXPECT_EQ(message.rfind("HTTP/1.", 0), 0u) << message;
+        EXPECT_NE(message.find(" " + std::to_string(status) + " "), std::string::npos) << message;
+        EXPECT_TRUE(reply.empty());
+    }
+}
+
+TEST_F(HttpFailures, ErrorStatusOfAGetToo) {
+    const std::string message = failureOf([&] { client.get(server.url("/kliso/update/absent.zip"), reply); });
+    EXPECT_EQ(message, "HTTP/1.1 404 Not Found");
+    EXPECT_TRUE(reply.empty());
+}
+
+TEST_F(HttpFailures, RefusedConnection) {
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(LoopbackHttpServer::closedPort()) + "/C1.maj";
+    const std::string message = failureOf([&] { client.post(url, "report", reply); });
+    EXPECT_FALSE(message.empty());
+    EXPECT_TRUE(reply.empty());
+}
+
+TEST_F(HttpFailures, ConnectionBrokenInTheMiddleOfTheBody) {
+    LoopbackReply broken = LoopbackReply::text(std::string(200000, 'z'));
+    broken.cutAfter = 70000;
+    server.serve("/kliso/update/a.zip", broken);
+    const std::string message = failureOf([&] { client.get(server.url("/kliso/update/a.zip"), reply); });
+    EXPECT_FALSE(message.empty());
+    EXPECT_TRUE(reply.empty());
+}
+
+TEST_F(HttpFailures, UnresolvableName) {
+    // A label longer than 63 bytes cannot be put into a DNS query: the resolver fails at once
+    // without sending anything off the machine.
+    const std::string host = std::string(64, 'a') + ".invalid";
+    const std::string message =
+        failureOf([&] { client.post("http://" + host + "/C1.maj", "report", reply); });
+    EXPECT_NE(message.find(host), std::string::npos) << message;
+    EXPECT_TRUE(reply.empty());
+}
+
+TEST_F(HttpFailures, ProxyThatRefusesFailsTheRequest) {
+    server.serve("/C1.maj", LoopbackReply::text("direct"));
+    client.setProxy("127.0.0.1", LoopbackHttpServer::closedPort());
+    failureOf([&] { client.post(server.url("/C1.maj"), "report", reply); });
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(HttpFailures, ClientWorksAgainAfterAFailure) {
+    server.serve("/ok", LoopbackReply::text("fine"));
+    failureOf([&] { client.get(server.url("/absent"), reply); });
+    client.get(server.url("/ok"), reply);
+    EXPECT_EQ(reply.view(), "fine");
+}
+
+TEST_F(HttpFailures, AnEventThatThrowsAbandonsTheRequestWithItsOwnError) {
+    server.serve("/kliso/update/a.zip", LoopbackReply::text(std::string(100000, 'p')));
+    client.setEvents({.workBegin = {},
+                      .work = [](std::int64_t) { throw std::runtime_error("stopped by the window"); },
+                      .status = {}});
+    try {
+        client.get(server.url("/kliso/update/a.zip"), reply);
+        FAIL() << "the request did not fail";
+    } catch (const HttpError&) {
+        FAIL() << "the event's error was replaced";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "stopped by the window");
+    }
+    EXPECT_TRUE(reply.empty());
+}
+
+} // namespace

@@ -1,0 +1,33 @@
+#pragma once
+// A catalog folder and a reports folder in a temporary directory, and helpers to fill them.
+
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <string>
+
+namespace halvio::test {
+
+class CatalogFixture {
+public:
+    CatalogFixture();
+
+    std::filesystem::path catalog() const { return m_root / "catalog"; }
+    std::filesystem::path reports() const { return m_root / "reports"; }
+    std::filesystem::path path(const std::string& name) const { return m_root / name; }
+
+    void writeClient(const std::string& code, const std::string& bytes) const;
+    void writePackageList(const std::string& bytes) const;
+    void writePackageFile(const std::string& fileName, const std::string& bytes) const;
+
+private:
+    QTemporaryDir m_dir;
+    std::filesystem::path m_root;
+};
+
+std::string readBytes(const std::filesystem::path& path);
+void writeBytes(const std::filesystem::path& path, const std::string& bytes);
+std::string noiseBytes(std::size_t size, unsigned seed);
+std::string allByteValues();
+
+} // namespace halvio::test

@@ -1,0 +1,227 @@
+// The tools as processes: the servers come up, tell where they listen, serve, and end with exit code 0
+// on SIGTERM or SIGINT; make-package writes packages that the platform's reader opens.
+#include "CatalogFixture.h"
+#include "ServiceTestSupport.h"
+#include "ZipError.h"
+#include "ZipReader.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace halvio::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kBin = QStringLiteral(HALVIO_BINARY_DIR "/bin/");
+
+struct Finished {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+Finished runTool(const QString& tool, const QStringList& arguments, const std::string& input = {}) {
+    QProcess process;
+    process.start(kBin + tool, arguments);
+    if (!process.waitForStarted(30000))
+        return {};
+    process.write(input.data(), static_cast<qint64>(input.size()));
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+// A server tool started with --ready-file; port() is the first address it reports.
+class ServerProcess {
+public:
+    ServerProcess(const QString& tool, QStringList arguments, const fs::path& readyFile)
+        : m_readyFile(readyFile) {
+        m_process.start(kBin + tool,
+                        arguments << "--ready-file" << QString::fromStdString(readyFile.string()));
+    }
+    ~ServerProcess() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    bool waitReady() {
+        return QTest::qWaitFor(
+                   [&] { return fs::exists(m_readyFile) || m_process.state() == QProcess::NotRunning; },
+                   30000) &&
+               fs::exists(m_readyFile);
+    }
+    int port() const {
+        const std::string first = readBytes(m_readyFile);
+        return std::stoi(first.substr(first.find(':') + 1));
+    }
+    // Sends the signal and returns the exit code of a normal exit, -1 otherwise.
+    int stopWith(int signalNumber) {
+        ::kill(static_cast<pid_t>(m_process.processId()), signalNumber);
+        if (!m_process.waitForFinished(30000) || m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+    std::string output() { return m_process.readAllStandardOutput().toStdString(); }
+
+private:
+    QProcess m_process;
+    fs::path m_readyFile;
+};
+
+QString q(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+TEST(UpdateServiceProcess, ServesUntilSigtermThenExitsCleanly) {
+    CatalogFixture catalog;
+    catalog.writeClient("C0042", "nom=Clinique\nescompte=15\nID=47\n");
+    catalog.writePackageList("HALVIO|2004.05.12 10:22:33|Programme\n");
+    catalog.writePackageFile("halvio.zip", allByteValues());
+
+    ServerProcess service("update-service",
+                          {"--catalog", q(catalog.catalog()), "--reports", q(catalog.reports()), "--listen",
+                           "127.0.0.1:0", "--pid-file", q(catalog.path("service.pid"))},
+                          catalog.path("ready"));
+    ASSERT_TRUE(service.waitReady()) << service.output();
+    const int port = service.port();
+    EXPECT_FALSE(readBytes(catalog.path("service.pid")).empty());
+
+    httplib::Client client("127.0.0.1", port);
+    const auto reply = client.Post("/C0042.maj", allByteValues(), "text/html");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(
+        reply->body,
+        "nom=Clinique|escompte=15|ID=47\r\n\r\nnom=HALVIO|dates=2004.05.12 10:22:33|taille=256|description="
+        "Programme\r\n");
+    const auto package = client.Get("/kliso/update/halvio.zip");
+    ASSERT_TRUE(package);
+    EXPECT_TRUE(package->body == allByteValues());
+
+    EXPECT_EQ(service.stopWith(SIGTERM), 0);
+    const std::string out = service.output();
+    EXPECT_NE(out.find("listening on 127.0.0.1:" + std::to_string(port)), std::string::npos) << out;
+    EXPECT_NE(out.find(" POST /C0042.maj 200 in=256 "), std::string::npos) << out;
+    EXPECT_NE(out.find(" GET /kliso/update/halvio.zip 200 in=0 out=256"), std::string::npos) << out;
+    ASSERT_EQ(std::distance(fs::directory_iterator(catalog.reports()), fs::directory_iterator()), 1);
+    EXPECT_TRUE(readBytes(fs::directory_iterator(catalog.reports())->path()) == allByteValues());
+}
+
+TEST(UpdateServiceProcess, PortInUseAndBadOptionsEndTheProcess) {
+    CatalogFixture catalog;
+    RunningService holder(catalog);
+    const Finished inUse =
+        runTool("update-service", {"--catalog", q(catalog.catalog()), "--reports", q(catalog.reports()),
+                                   "--listen", QString("127.0.0.1:%1").arg(holder.port())});
+    EXPECT_EQ(inUse.exitCode, 1);
+    EXPECT_NE(inUse.err.find("cannot listen on 127.0.0.1:" + std::to_string(holder.port())),
+              std::string::npos)
+        << inUse.err;
+
+    for (const QStringList& arguments : {QStringList{"--listen", "clinic.example:80"},
+                                         QStringList{"--bogus", "x"}, QStringList{"--catalog"}})
+        EXPECT_EQ(runTool("update-service", arguments).exitCode, 2) << arguments.join(' ').toStdString();
+    EXPECT_EQ(
+        runTool("update-service", {"--catalog", q(catalog.path("none")), "--listen", "127.0.0.1:0"}).exitCode,
+        1);
+}
+
+TEST(WorkstationListenerProcess, RecordsCallsUntilSigint) {
+    QTemporaryDir dir;
+    const fs::path record = dir.filePath("calls.txt").toStdString();
+    ServerProcess listener("workstation-listener", {"--listen", "127.0.0.1:0", "--record", q(record)},
+                           dir.filePath("ready").toStdString());
+    ASSERT_TRUE(listener.waitReady()) << listener.output();
+
+    httplib::Client client("127.0.0.1", listener.port());
+    const auto result = client.Get(
+        "/MAJ", {{"User-Agent", "Mozilla/3.0 (compatible; Indy Library)"}, {"Accept", "text/html, */*"}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_NE(readBytes(record).find(" GET /MAJ 200 User-Agent=\"Mozilla/3.0 (compatible; Indy Library)\" "
+                                     "Accept=\"text/html, */*\"\n"),
+              std::string::npos);
+
+    EXPECT_EQ(listener.stopWith(SIGINT), 0);
+    EXPECT_NE(listener.output().find(" GET /MAJ 200 "), std::string::npos);
+}
+
+class MakePackage : public ::testing::Test {
+protected:
+    std::string path(const char* name) const { return m_dir.filePath(name).toStdString(); }
+
+    // The package's entry names and its first entry's content, read as the updater reads it.
+    std::pair<std::vector<std::string>, std::string> unpack(const std::string& package,
+                                                            const std::string& password = "-vorpa") const {
+        halvio::platform::ZipReader reader;
+        reader.setPassword(password);
+        reader.open(package);
+        std::vector<std::string> names;
+        for (std::uint64_t i = 0; i < reader.entryCount(); ++i)
+            names.push_back(reader.entryName(i));
+        return {names, reader.extractFirst()};
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(MakePackage, PackagesAFileByteForByte) {
+    const std::string content = allByteValues() + noiseBytes(300000, 4);
+    writeBytes(path("HALVIO.EXE"), content);
+    const Finished run =
+        runTool("make-package", {"--file", m_dir.filePath("HALVIO.EXE"), m_dir.filePath("halvio.zip")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto [names, first] = unpack(path("halvio.zip"));
+    EXPECT_EQ(names, std::vector<std::string>{"HALVIO.EXE"});
+    EXPECT_TRUE(first == content);
+}
+
+TEST_F(MakePackage, ScriptLinesBecomeWindows1252WithCrLf) {
+    const Finished run =
+        runTool("make-package", {"--script", "update md set actif=1", "--script",
+                                 QString::fromUtf8("update setup set nom='Élise'\nupdate setup set km=1"),
+                                 m_dir.filePath("sql_fix.zip")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto [names, first] = unpack(path("sql_fix.zip"));
+    EXPECT_EQ(names, std::vector<std::string>{"sql_fix.sql"});
+    EXPECT_EQ(first, "update md set actif=1\r\nupdate setup set nom='\xC9lise'\r\nupdate setup set km=1\r\n");
+}
+
+TEST_F(MakePackage, StandardInputEntryNameExtraEntriesAndPassword) {
+    writeBytes(path("extra.txt"), "ignored by the updater");
+    const std::string input = noiseBytes(5000, 8);
+    const Finished run =
+        runTool("make-package",
+                {"--stdin", "--entry-name", "contenu.bin", "--extra-file", m_dir.filePath("extra.txt"),
+                 "--password", "-autre", m_dir.filePath("other.zip")},
+                input);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto [names, first] = unpack(path("other.zip"), "-autre");
+    EXPECT_EQ(names, (std::vector<std::string>{"contenu.bin", "extra.txt"}));
+    EXPECT_TRUE(first == input);
+    EXPECT_THROW(unpack(path("other.zip")), halvio::platform::ZipError);
+}
+
+TEST_F(MakePackage, NeedsExactlyOneContentAndAnOutput) {
+    writeBytes(path("f"), "x");
+    for (const QStringList& arguments :
+         {QStringList{m_dir.filePath("p.zip")}, QStringList{"--file", m_dir.filePath("f")},
+          QStringList{"--file", m_dir.filePath("f"), "--stdin", m_dir.filePath("p.zip")},
+          QStringList{"--file", m_dir.filePath("f"), m_dir.filePath("p.zip"), m_dir.filePath("q.zip")}})
+        EXPECT_EQ(runTool("make-package", arguments).exitCode, 2) << arguments.join(' ').toStdString();
+    EXPECT_FALSE(fs::exists(path("p.zip")));
+    EXPECT_EQ(
+        runTool("make-package", {"--file", m_dir.filePath("missing"), m_dir.filePath("p.zip")}).exitCode, 1);
+}
+
+} // namespace

@@ -1,0 +1,143 @@
+#include "UpdateService.h"
+
+#include "Catalog.h"
+#include "ReportStore.h"
+#include "ServiceHosts.h"
+
+#include <httplib.h>
+
+#include <fstream>
+#include <stdexcept>
+
+namespace halvio::tools {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A client report is a few kilobytes; anything far larger is refused with 413 before it is stored.
+constexpr size_t kMaxReportBytes = 16u << 20;
+constexpr size_t kPackageChunkBytes = 1u << 20;
+
+void servePackageFile(const fs::path& path, httplib::Response& response) {
+    auto in = std::make_shared<std::ifstream>(path, std::ios::binary);
+    const auto size = static_cast<size_t>(fs::file_size(path));
+    if (!*in)
+        throw std::runtime_error("cannot read " + path.string());
+    response.status = 200;
+    // httplib takes a provider of length 0 for one of unknown length, whose reply never ends.
+    if (size == 0) {
+        response.set_content(std::string(), "application/zip");
+        return;
+    }
+    response.set_content_provider(size, "application/zip",
+                                  [in](size_t offset, size_t length, httplib::DataSink& sink) {
+                                      std::string chunk(std::min(length, kPackageChunkBytes), '\0');
+                                      in->seekg(static_cast<std::streamoff>(offset));
+                                      in->read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                                      if (in->gcount() != static_cast<std::streamsize>(chunk.size()))
+                                          return false;
+                                      return sink.write(chunk.data(), chunk.size());
+                                  });
+}
+
+} // namespace
+
+std::vector<ListenAddress> defaultServiceAddresses() {
+    std::vector<ListenAddress> addresses;
+    for (const char* host :
+         {hosts::kOfficeServer, hosts::kInternalAddress, hosts::kSecondPublicAddress, hosts::kPublicWebHost})
+        addresses.push_back(parseListenAddress(host));
+    return withoutRepeats(addresses);
+}
+
+class UpdateService::Handlers {
+public:
+    Handlers(const Catalog& catalog, ReportStore& reports) : m_catalog(catalog), m_reports(reports) {}
+
+    void install(httplib::Server& server) {
+        server.set_payload_max_length(kMaxReportBytes);
+        server.Post(R"(/([^/]*)\.maj)", [this](const httplib::Request& request, httplib::Response& response) {
+            report(request, response);
+        });
+        server.Get(R"(/kliso/update/([^/]+))",
+                   [this](const httplib::Request& request, httplib::Response& response) {
+                       package(request, response);
+                   });
+    }
+
+private:
+    void report(const httplib::Request& request, httplib::Response& response) {
+        const std::string code = request.matches[1];
+        try {
+            const fs::path stored = m_reports.store(code, request.body);
+            addRequestLogNote("report=" + stored.string());
+            const auto client = m_catalog.client(code);
+            if (!client) {
+                addRequestLogNote("unknown-client");
+                response.status = 404;
+                return;
+            }
+            std::vector<std::string> missing;
+            const auto offered = m_catalog.offeredPackages(*client, &missing);
+            for (const std::string& file : missing)
+                addRequestLogNote("missing-package-file=" + file);
+            response.set_content(buildPackageListReply(client->settings, offered), "text/html");
+            response.status = 200;
+        } catch (const std::exception& error) {
+            addRequestLogNote(std::string("error: ") + error.what());
+            response.status = 500;
+        }
+    }
+
+    void package(const httplib::Request& request, httplib::Response& response) {
+        try {
+            const auto path = m_catalog.packageFile(request.matches[1].str());
+            if (!path) {
+                response.status = 404;
+                return;
+            }
+            servePackageFile(*path, response);
+        } catch (const std::exception& error) {
+            addRequestLogNote(std::string("error: ") + error.what());
+            response.status = 500;
+        }
+    }
+
+    const Catalog& m_catalog;
+    ReportStore& m_reports;
+};
+
+UpdateService::UpdateService(UpdateServiceConfig config) : m_config(std::move(config)) {
+    if (!fs::is_directory(m_config.catalog))
+        throw std::runtime_error("no catalog folder at " + m_config.catalog.string());
+    if (m_config.listen.empty())
+        m_config.listen = defaultServiceAddresses();
+    m_catalog = std::make_unique<Catalog>(m_config.catalog);
+    m_reports = std::make_unique<ReportStore>(m_config.reports);
+    m_handlers = std::make_unique<Handlers>(*m_catalog, *m_reports);
+    m_servers = std::make_unique<ServerGroup>(
+        [this](httplib::Server& server) { m_handlers->install(server); }, m_config.log);
+}
+
+UpdateService::~UpdateService() {
+    stop();
+}
+
+void UpdateService::start() {
+    m_servers->start(m_config.listen);
+}
+
+const std::vector<ListenAddress>& UpdateService::boundAddresses() const {
+    return m_servers->boundAddresses();
+}
+
+void UpdateService::stop() {
+    m_servers->stop();
+}
+
+std::vector<fs::path> UpdateService::storedReports() const {
+    return m_reports->storedFiles();
+}
+
+} // namespace halvio::tools

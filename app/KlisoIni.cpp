@@ -45,7 +45,8 @@ void rewriteBetaFlag(const std::string& path, bool directConnection) noexcept {
     std::optional<std::string> original;
     try {
         original = platform::readWholeFile(path);
-        const std::vector<std::string> lines = withBetaValue(splitLines(*original), directConnection ? "O" : "N");
+        const std::vector<std::string> lines =
+            withBetaValue(splitLines(*original), directConnection ? "O" : "N");
         platform::writeWholeFile(path, joinCrLfLines(lines));
     } catch (...) {
         // A write that failed half-way would leave a cut file: put the old content back.

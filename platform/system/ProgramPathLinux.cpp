@@ -16,7 +16,8 @@ std::string programPath() {
     for (;;) {
         const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (length < 0)
-            throw SystemError(std::string("Cannot read the program path '/proc/self/exe': ") + std::strerror(errno));
+            throw SystemError(std::string("Cannot read the program path '/proc/self/exe': ") +
+                              std::strerror(errno));
         if (static_cast<size_t>(length) < buffer.size()) {
             buffer.resize(static_cast<size_t>(length));
             return buffer;

@@ -1,6 +1,6 @@
-#include "ProgramStart.h"
 #include "Files.h"
 #include "ProgramPath.h"
+#include "ProgramStart.h"
 
 #include <algorithm>
 #include <csignal>
@@ -120,7 +120,8 @@ bool startProgram(std::string_view commandLine, const std::string& currentDirect
         std::vector<char*> argv = pointersTo(arguments);
         std::vector<char*> envp = pointersTo(environment);
         pid_t pid = 0;
-        return posix_spawn(&pid, program->c_str(), actions.get(), attributes.get(), argv.data(), envp.data()) == 0;
+        return posix_spawn(&pid, program->c_str(), actions.get(), attributes.get(), argv.data(),
+                           envp.data()) == 0;
     } catch (...) {
         return false;
     }

@@ -140,8 +140,9 @@ void copyOver(const std::string& source, const std::string& target) {
 
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const bool sourceIsLater = sourceInfo.st_mtim.tv_sec > now.tv_sec ||
-                               (sourceInfo.st_mtim.tv_sec == now.tv_sec && sourceInfo.st_mtim.tv_nsec > now.tv_nsec);
+    const bool sourceIsLater =
+        sourceInfo.st_mtim.tv_sec > now.tv_sec ||
+        (sourceInfo.st_mtim.tv_sec == now.tv_sec && sourceInfo.st_mtim.tv_nsec > now.tv_nsec);
     struct timespec times[2] = {};
     times[0].tv_nsec = UTIME_NOW;
     times[1] = sourceIsLater ? sourceInfo.st_mtim : now;

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
         const std::string target = copie::resolveName(argv[2]);
         const std::chrono::seconds limit = waitLimit();
         if (!copie::waitForUpdater(target, limit))
-            throw std::runtime_error(target + " is still in use after " + std::to_string(limit.count()) + " s");
+            throw std::runtime_error(target + " is still in use after " + std::to_string(limit.count()) +
+                                     " s");
         copie::copyOver(source, target);
         if (restartWanted() && !platform::startProgram(target, std::filesystem::current_path().string()))
             throw std::runtime_error("cannot start " + target + " again");

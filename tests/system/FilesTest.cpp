@@ -1,0 +1,165 @@
+#include "Files.h"
+#include "SystemError.h"
+#include "SystemTestSupport.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+
+using namespace halvio;
+using namespace halvio::platform;
+
+namespace {
+
+// Local times are checked in a zone that is not UTC, so that a local/UTC mix-up shows.
+class ParisTime {
+public:
+    ParisTime() {
+        if (const char* tz = std::getenv("TZ"))
+            m_saved = tz;
+        setenv("TZ", "Europe/Paris", 1);
+        tzset();
+    }
+    ~ParisTime() {
+        if (m_saved)
+            setenv("TZ", m_saved->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> m_saved;
+};
+
+std::int64_t utcSeconds(int year, int month, int day, int hour, int minute, int second) {
+    std::tm parts{};
+    parts.tm_year = year - 1900;
+    parts.tm_mon = month - 1;
+    parts.tm_mday = day;
+    parts.tm_hour = hour;
+    parts.tm_min = minute;
+    parts.tm_sec = second;
+    return static_cast<std::int64_t>(timegm(&parts));
+}
+
+std::int64_t storedSeconds(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec);
+}
+
+} // namespace
+
+TEST(FileTimes, SetTimeIsStoredAsLocalTimeAndReadsBack) {
+    ParisTime paris;
+    test::TempFolder folder;
+    const std::string file = folder.path("Maj_kliso.new");
+    folder.write("Maj_kliso.new", "x");
+
+    struct Case {
+        DateTime local;
+        std::int64_t utc;
+    };
+    const Case cases[] = {
+        {{2004, 3, 7, 14, 5, 9}, utcSeconds(2004, 3, 7, 13, 5, 9)},       // winter, UTC+1
+        {{2023, 7, 14, 23, 59, 59}, utcSeconds(2023, 7, 14, 21, 59, 59)}, // summer, UTC+2
+        {{2024, 1, 1, 0, 0, 0}, utcSeconds(2023, 12, 31, 23, 0, 0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(DateTimeText(c.local));
+        EXPECT_TRUE(setLastWriteTime(file, c.local));
+        EXPECT_EQ(storedSeconds(file), c.utc);
+        EXPECT_EQ(DateTimeText(lastWriteTime(file)), DateTimeText(c.local));
+    }
+}
+
+TEST(FileTimes, WrittenFileCarriesTheTimeOfWriting) {
+    ParisTime paris;
+    test::TempFolder folder;
+    const std::int64_t before = std::time(nullptr);
+    folder.write("copie.exe", "x");
+    const std::int64_t after = std::time(nullptr);
+    const std::int64_t written = toUnixSeconds(lastWriteTime(folder.path("copie.exe")));
+    EXPECT_GE(written, before);
+    EXPECT_LE(written, after);
+}
+
+TEST(FileTimes, MissingFile) {
+    test::TempFolder folder;
+    EXPECT_FALSE(setLastWriteTime(folder.path("none"), DateTime{2004, 3, 7, 14, 5, 9}));
+    EXPECT_THROW(lastWriteTime(folder.path("none")), SystemError);
+}
+
+TEST(WholeFiles, WriteReplacesTheWholeContentByteForByte) {
+    test::TempFolder folder;
+    const std::string file = folder.path("kliso.ini");
+    writeWholeFile(file, "a first content that is longer than the second\r\n");
+    const std::string second("beta=O\r\n\0\xE9\xFF", 11);
+    writeWholeFile(file, second);
+    EXPECT_EQ(readWholeFile(file), second);
+}
+
+TEST(WholeFiles, ReadErrorNamesThePath) {
+    test::TempFolder folder;
+    const std::string file = folder.path("kliso.ini");
+    try {
+        readWholeFile(file);
+        FAIL() << "no error";
+    } catch (const SystemError& error) {
+        EXPECT_NE(std::string(error.what()).find(file), std::string::npos) << error.what();
+    }
+    createFolder(file);
+    EXPECT_THROW(readWholeFile(file), SystemError);
+}
+
+TEST(WholeFiles, WriteErrorNamesThePath) {
+    test::TempFolder folder;
+    const std::string file = folder.path("missing/update.zip");
+    try {
+        writeWholeFile(file, "x");
+        FAIL() << "no error";
+    } catch (const SystemError& error) {
+        EXPECT_NE(std::string(error.what()).find(file), std::string::npos) << error.what();
+    }
+}
+
+TEST(Folders, CreateFolderMakesOneLevel) {
+    test::TempFolder folder;
+    const std::string update = folder.path("update");
+    EXPECT_FALSE(folderExists(update));
+    createFolder(update);
+    EXPECT_TRUE(folderExists(update));
+    EXPECT_FALSE(fileExists(update));
+    EXPECT_NO_THROW(createFolder(update));
+
+    folder.write("file", "x");
+    EXPECT_TRUE(fileExists(folder.path("file")));
+    EXPECT_FALSE(folderExists(folder.path("file")));
+    EXPECT_THROW(createFolder(folder.path("file")), SystemError);
+    EXPECT_THROW(createFolder(folder.path("a/b")), SystemError);
+    EXPECT_FALSE(folderExists(folder.path("a")));
+}
+
+TEST(WholeFiles, DeleteFileReportsWhetherItDeleted) {
+    test::TempFolder folder;
+    folder.write("update.zip", "x");
+    EXPECT_TRUE(deleteFile(folder.path("update.zip")));
+    EXPECT_FALSE(fileExists(folder.path("update.zip")));
+    EXPECT_FALSE(deleteFile(folder.path("update.zip")));
+}
+
+TEST(WholeFiles, MakeExecutableAddsExecutePermission) {
+    test::TempFolder folder;
+    const std::string file = folder.path("copie.exe");
+    writeWholeFile(file, "x");
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    makeExecutable(file);
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0751u);
+    EXPECT_THROW(makeExecutable(folder.path("none")), SystemError);
+}

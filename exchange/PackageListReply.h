@@ -1,0 +1,18 @@
+#pragma once
+// The package list reply applied to the clinic database: the settings, the statements, the
+// selection of the newer packages into tmem, the transfer, and the end of the run.
+
+#include "Clock.h"
+
+#include <string_view>
+
+namespace halvio {
+
+struct RunContext;
+
+// `reply` is the body of the service's answer. A reply that replyFault() refuses is logged and
+// ends the run without packages, leaving the database untouched and SETUP.MAJ unstamped.
+// Database and file errors propagate (the run has no handling of its own for them).
+void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock& now);
+
+} // namespace halvio

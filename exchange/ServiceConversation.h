@@ -1,0 +1,42 @@
+#pragma once
+// The client report posted to the update service, endpoint after endpoint, with the one repetition
+// of the run without proxy and the final notice when the service cannot be reached.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvio {
+
+struct RunContext;
+
+namespace platform {
+class ByteBuffer;
+}
+
+struct ReportEndpoint {
+    std::string host;    // host or address, with its port when it has one
+    std::string logLine; // written to the activity log before the attempt (Windows-1252)
+};
+
+// The office server, the internal address and the second public address, in the order tried.
+std::vector<ReportEndpoint> reportEndpoints();
+
+// "http://" + host + "/" + trimmed client code + ".maj".
+std::string reportAddress(std::string_view host, std::string_view client);
+
+// Appended to the window's caption by each run: "  proxy:" + server + ":" + port.
+std::string proxyCaptionSuffix(std::string_view proxyHost, std::int32_t proxyPort);
+
+// The text of the notice after the last failure, ending with that failure's message.
+std::string unreachableServiceText(std::string_view lastError);
+
+// Posts `body` to each endpoint in turn until one answers in the 200 range. Returns true with
+// that answer's body in `reply`. Returns false when this run is over: after three failures it
+// has either ticked CheckBox3 and run the exchange again through ctx.Button1Click (when the box
+// was not ticked), or shown the notice and closed the window.
+bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_view body,
+                         platform::ByteBuffer& reply);
+
+} // namespace halvio

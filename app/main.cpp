@@ -1,11 +1,17 @@
+// Program start: the main window first (closing it ends the program), then the message dialog,
+// then the message loop.
+#include "MessageForm.h"
+#include "ProgramPath.h"
+#include "ftp.h"
+
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QString::fromUtf8("Vantorix - Mise à jour par internet"));
-    window.resize(653, 406);
-    window.show();
-    return app.exec();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("maj_kliso");
+    halvio::TFtpform Ftpform(halvio::platform::programPath());
+    auto* messageform = new halvio::Tmessageform();
+    QObject::connect(&application, &QApplication::aboutToQuit, messageform, &QObject::deleteLater);
+    Ftpform.show();
+    return application.exec();
 }

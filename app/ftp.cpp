@@ -1,0 +1,276 @@
+#include "ftp.h"
+
+#include "ConnectionAtStart.h"
+#include "DiagMigration.h"
+#include "Exchange.h"
+#include "Files.h"
+#include "Gauge.h"
+#include "KlisoIni.h"
+#include "MessageForm.h"
+#include "PackageTransfer.h"
+#include "ProxySetting.h"
+#include "ProxyText.h"
+#include "SpeedButton.h"
+#include "StatusPanels.h"
+#include "TransferProgress.h"
+#include "UiText.h"
+#include "Windows1252.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QShowEvent>
+
+#include <cstdlib>
+
+namespace halvio {
+
+namespace {
+std::string folderOf(const std::string& file) {
+    const size_t separator = file.find_last_of('/');
+    return separator == std::string::npos ? std::string() : file.substr(0, separator + 1);
+}
+} // namespace
+
+TFtpform::TFtpform(const std::string& programFile)
+    : model(*this), HTTP(platform::HttpClient::Options{true}), httplocal(platform::HttpClient::Options{false}),
+      layout(*this, model.tmem), crashReport(folderOf(programFile) + "maj_kliso.err"),
+      context{*this, model, HTTP, httplocal, uz, programFile, folderOf(programFile), 0, {}, {}, {}} {
+    setObjectName("Ftpform");
+    Timer1.setInterval(1000);
+    Timer3.setInterval(10000);
+    Timer3.setSingleShot(true);
+    connect(&Timer1, &QTimer::timeout, this, [this] { crashReport.guard("Timer1Timer", [this] { Timer1Timer(); }); });
+    connect(&Timer3, &QTimer::timeout, this, [this] { crashReport.guard("Timer3Timer", [this] { Timer3Timer(); }); });
+    connect(layout.Button1, &QPushButton::clicked, this,
+            [this] { crashReport.guard("Button1Click", [this] { Button1Click(); }); });
+    connect(layout.SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+
+    HTTP.setIdle([] { QCoreApplication::processEvents(); });
+    httplocal.setIdle([] { QCoreApplication::processEvents(); });
+    platform::HttpEvents events;
+    events.workBegin = [this](std::int64_t expected) { HTTPWorkBegin(expected); };
+    events.work = [this](std::int64_t count) { HTTPWork(count); };
+    events.status = [this](const std::string& text) { HTTPStatus(text); };
+    HTTP.setEvents(std::move(events));
+
+    context.Button1Click = [this] { Button1Click(); };
+    context.Button3Click = [this] { Button3Click(); };
+    context.saveBetaFlag = [this](bool directConnection) {
+        rewriteBetaFlag(context.programFolder + "kliso.ini", directConnection);
+    };
+
+    crashReport.guard("FormCreate", [this] { FormCreate(); });
+}
+
+TFtpform::~TFtpform() = default;
+
+void TFtpform::FormCreate() {
+    // Every date the run writes or compares uses the fixed formats, whatever the workstation says.
+    QLocale::setDefault(QLocale::c());
+    const std::string iniFile = context.programFolder + "kliso.ini";
+    if (platform::fileExists(iniFile)) {
+        const KlisoIniSettings settings = settingsFromKlisoIni(readKlisoIni(iniFile));
+        model.IB.setConnectionName(settings.clinicConnection);
+        if (settings.ticksDirectConnection)
+            layout.CheckBox2->setChecked(true);
+        model.ibfax.setConnectionName(settings.faxConnection);
+    }
+    const std::string proxyText = getproxy();
+    // The server is set before the port is read: a port that is no number leaves it set, port 0.
+    HTTP.setProxy(platform::proxyServerFromText(proxyText), 0);
+    HTTP.setProxy(HTTP.proxyHost(), platform::proxyPortFromText(proxyText));
+}
+
+std::string TFtpform::getproxy() {
+    return platform::proxyTextFromSetting(platform::queryProxySetting());
+}
+
+void TFtpform::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Runs once the window is on screen, from the message loop.
+    QTimer::singleShot(0, this, [this] { crashReport.guard("FormShow", [this] { FormShow(); }); });
+}
+
+void TFtpform::FormShow() {
+    connectAtStart(context);
+}
+
+void TFtpform::Button1Click() {
+    runExchange(context);
+}
+
+void TFtpform::Button3Click() {
+    halvio::Button3Click(context);
+}
+
+void TFtpform::diag() {
+    halvio::diag(context);
+}
+
+void TFtpform::HTTPWorkBegin(std::int64_t expectedCount) {
+    halvio::HTTPWorkBegin(context, expectedCount);
+}
+
+void TFtpform::HTTPWork(std::int64_t runningCount) {
+    halvio::HTTPWork(context, runningCount);
+}
+
+void TFtpform::HTTPStatus(const std::string& statusText) {
+    halvio::HTTPStatus(context, statusText);
+}
+
+void TFtpform::Timer1Timer() {
+    layout.Button1->setText(qtextFromCp1252(fr("Démarrer (") + std::to_string(layout.Button1->tag()) + " sec.)"));
+    layout.Button1->setTag(layout.Button1->tag() - 1);
+    if (layout.Button1->tag() < 0)
+        Button1Click();
+}
+
+void TFtpform::Timer3Timer() {
+    Timer3.stop();
+    close();
+    QApplication::quit();
+}
+
+void TFtpform::SpeedButton1Click() {
+    // "Abandonner": the process ends here, in whatever step it is.
+    std::_Exit(0);
+}
+
+// ---- RunView -------------------------------------------------------------------------------
+
+void TFtpform::appendLog(std::string_view text) {
+    layout.Memo2->appendPlainText(qtextFromCp1252(text));
+}
+
+void TFtpform::repaintNow() {
+    repaint();
+}
+
+void TFtpform::processMessages() {
+    QCoreApplication::processEvents();
+}
+
+Gauge& TFtpform::gauge(GaugeId id) const {
+    return *(id == GaugeId::CurrentFile ? layout.p1 : layout.p2);
+}
+
+void TFtpform::setGaugeMinimum(GaugeId id, std::int32_t value) {
+    gauge(id).setMinimum(value);
+}
+
+void TFtpform::setGaugeMaximum(GaugeId id, std::int32_t value) {
+    gauge(id).setMaximum(value);
+}
+
+void TFtpform::setGaugeProgress(GaugeId id, std::int32_t value) {
+    gauge(id).setProgress(value);
+}
+
+std::int32_t TFtpform::gaugeMinimum(GaugeId id) const {
+    return gauge(id).minimum();
+}
+
+std::int32_t TFtpform::gaugeMaximum(GaugeId id) const {
+    return gauge(id).maximum();
+}
+
+std::int32_t TFtpform::gaugeProgress(GaugeId id) const {
+    return gauge(id).progress();
+}
+
+void TFtpform::setPanelVisible(PanelId panel, bool visible) {
+    (panel == PanelId::EndPanel ? layout.Panel1 : layout.Panel5)->setVisible(visible);
+}
+
+QCheckBox* TFtpform::checkBox(CheckBoxId id) const {
+    switch (id) {
+    case CheckBoxId::NoProxy:
+        return layout.CheckBox3;
+    case CheckBoxId::TransferStructure:
+        return layout.CheckBox1;
+    case CheckBoxId::DirectConnection:
+        break;
+    }
+    return layout.CheckBox2;
+}
+
+bool TFtpform::isChecked(CheckBoxId id) const {
+    return checkBox(id)->isChecked();
+}
+
+void TFtpform::setChecked(CheckBoxId id, bool checked) {
+    checkBox(id)->setChecked(checked);
+}
+
+std::string TFtpform::caption() const {
+    return cp1252FromQtext(windowTitle());
+}
+
+void TFtpform::setCaption(std::string_view text) {
+    setWindowTitle(qtextFromCp1252(text));
+}
+
+void TFtpform::setStartCaption(std::string_view text) {
+    layout.Button1->setText(qtextFromCp1252(text));
+}
+
+void TFtpform::setStartEnabled(bool enabled) {
+    layout.Button1->setEnabled(enabled);
+}
+
+void TFtpform::setClientMajCaption(std::string_view text) {
+    layout.clientmaj->setText(qtextFromCp1252(text));
+}
+
+void TFtpform::setMigrationPercentCaption(std::string_view text) {
+    layout.Label11->setText(qtextFromCp1252(text));
+}
+
+void TFtpform::setStatusText(std::string_view text) {
+    layout.s1->setPanelText(0, qtextFromCp1252(text));
+}
+
+void TFtpform::startCountdown() {
+    Timer1.start();
+}
+
+void TFtpform::stopCountdown() {
+    Timer1.stop();
+}
+
+void TFtpform::startCloseTimer() {
+    Timer3.start();
+}
+
+int TFtpform::showMessageForm(std::string_view text, int mode) {
+    return ShowMessageForm(text, mode);
+}
+
+void TFtpform::showInformation(std::string_view text) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), qtextFromCp1252(text), QMessageBox::Ok,
+                    this);
+    box.setObjectName("information");
+    box.exec();
+}
+
+void TFtpform::showPlainMessage(std::string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), qtextFromCp1252(text), QMessageBox::Ok,
+                    this);
+    box.setObjectName("plainmessage");
+    box.exec();
+}
+
+void TFtpform::closeWindow() {
+    close();
+}
+
+} // namespace halvio

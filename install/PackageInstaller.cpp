@@ -1,0 +1,113 @@
+#include "PackageInstaller.h"
+
+#include "DateTime.h"
+#include "Files.h"
+#include "Fonction.h"
+#include "Model.h"
+#include "PackageNames.h"
+#include "RunContext.h"
+#include "RunView.h"
+#include "TextLines.h"
+#include "Windows1252.h"
+#include "ZipReader.h"
+
+#include <algorithm>
+#include <exception>
+#include <limits>
+
+namespace halvio {
+
+namespace {
+
+// Closes the archive when the extraction leaves early, so that the file is not held open.
+class ArchiveGuard {
+public:
+    explicit ArchiveGuard(platform::ZipReader& uz) : m_uz(uz) {}
+    ~ArchiveGuard() { m_uz.close(); }
+    ArchiveGuard(const ArchiveGuard&) = delete;
+    ArchiveGuard& operator=(const ArchiveGuard&) = delete;
+
+private:
+    platform::ZipReader& m_uz;
+};
+
+} // namespace
+
+std::string unpackPackage(platform::ZipReader& uz, const std::string& packagePath) {
+    std::string content;
+    {
+        ArchiveGuard guard(uz);
+        uz.open(packagePath);
+        content = uz.extract(uz.entryName(0));
+    }
+    platform::deleteFile(packagePath);
+    return content;
+}
+
+void runScriptPackage(Model& model, std::string_view content) {
+    RunView& view = model.view();
+    model.tmem.edit();
+    model.SetPackageState("Installation");
+
+    const std::vector<std::string> lines = splitLines(content);
+    view.setGaugeProgress(GaugeId::CurrentFile, 0);
+    const auto lineCount = static_cast<std::int32_t>(
+        std::min<size_t>(lines.size(), static_cast<size_t>(std::numeric_limits<std::int32_t>::max())));
+    view.setGaugeMaximum(GaugeId::CurrentFile, lineCount);
+
+    for (const std::string& line : lines) {
+        view.setGaugeProgress(GaugeId::CurrentFile, view.gaugeProgress(GaugeId::CurrentFile) + 1);
+        model.IBSQL1.setSql(line);
+        if (!line.empty()) {
+            try {
+                model.EnsureTransaction();
+                model.IBSQL1.execute();
+                model.IBTransaction1.commit();
+            } catch (const std::exception&) {
+                // A script goes on past its failing statements; the next commit ends their transaction.
+            }
+        }
+        view.processMessages();
+    }
+
+    model.tmem.edit();
+    model.SetPackageState(fr("Installé"));
+}
+
+void recordPackage(Model& model, std::string_view recordName, std::string_view description,
+                   std::string_view dates, std::string_view content) {
+    model.EnsureTransaction();
+    model.IBSQL1.setSql("");
+    model.ExecSql(recordLookupSql(recordName));
+    const bool recorded = !model.IBSQL1.eof();
+    model.IBSQL1.close();
+    model.IBSQL1.setSql(recorded ? recordUpdateSql(recordName, description, dates)
+                                 : recordInsertSql(recordName, description, dates));
+    model.IBSQL1.setBlobParameter("image", content);
+    model.IBSQL1.execute();
+    model.IBTransaction1.commit();
+}
+
+std::string unpackAndRecord(RunContext& run, const std::string& packagePath, const std::string& fileName,
+                            const std::string& recordName) {
+    Model& model = run.model;
+    std::string content = unpackPackage(run.uz, packagePath);
+    const std::string kindName = packageKindName(fileName);
+    run.view.repaintNow();
+    model.IB.open();
+    if (isScriptPackage(kindName))
+        runScriptPackage(model, content);
+    const PackageRow& row = model.tmem.current();
+    recordPackage(model, recordName, Trimmed(row.DESCRIPTION), Trimmed(row.DATES), content);
+    return content;
+}
+
+void stampEndOfRun(Model& model) {
+    model.IB.open();
+    model.EnsureTransaction();
+    model.IBSQL1.close();
+    model.ExecSqlCommit(endOfRunStampSql(DateTimeText(DateTime::now())));
+    model.IB.close();
+}
+
+} // namespace halvio

@@ -1,0 +1,139 @@
+#include "PackageTransfer.h"
+
+#include "ByteBuffer.h"
+#include "Files.h"
+#include "Fonction.h"
+#include "Model.h"
+#include "PackageDownload.h"
+#include "PackageInstaller.h"
+#include "PackageNames.h"
+#include "ProgramPath.h"
+#include "RunContext.h"
+#include "RunView.h"
+#include "ServiceHosts.h"
+#include "SpecialPackages.h"
+#include "Windows1252.h"
+
+#include <exception>
+
+namespace halvio {
+
+namespace {
+
+enum class PackageOutcome { Done, RunEnded };
+
+// A name refused as a file name is shown in the log with its control characters made visible,
+// so that it cannot break the line.
+std::string shownName(std::string_view name) {
+    std::string shown(name);
+    for (char& c : shown) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 32 || code == 127)
+            c = '?';
+    }
+    return shown;
+}
+
+// The end of the run after a package file could not be fetched or saved.
+void endRunAfterFailedDownload(RunContext& run, const std::exception& error) {
+    run.model.tmem.post();
+    run.view.showPlainMessage(error.what());
+    run.model.log(fr("Impossible de récupérer le fichier"));
+    run.view.showMessageForm(fr("Impossible de récupérer le fichier! Réessayer plus tard."), 80);
+    run.view.closeWindow();
+}
+
+void closeClinicDatabase(Model& model) {
+    if (model.IBTransaction1.isActive())
+        model.IBTransaction1.rollback();
+    model.IB.close();
+}
+
+PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder) {
+    Model& model = run.model;
+    RunView& view = run.view;
+    PackageTable& tmem = model.tmem;
+    const std::string nom = Trimmed(tmem.current().NOM);
+
+    model.log("Transfert de " + nom);
+    const std::string record = recordName(nom);
+    view.setGaugeMinimum(GaugeId::CurrentFile, 0);
+    const std::string fileName = packageFileName(nom);
+    const std::string packagePath = platform::joinPath(updateFolder, fileName);
+
+    tmem.edit();
+    tmem.setEtat("Transfer.");
+    view.repaintNow();
+
+    try {
+        platform::ByteBuffer buffer;
+        downloadPackage(run, fileName, buffer);
+        model.log("Tentative de sauver sur " + packagePath);
+        platform::writeWholeFile(packagePath, buffer.view());
+        model.log(fr("Fichier sauvé"));
+    } catch (const std::exception& error) {
+        endRunAfterFailedDownload(run, error);
+        return PackageOutcome::RunEnded;
+    }
+    const std::int64_t total = std::int64_t{run.runningTotal} + tmem.current().TAILLE.value_or(0);
+    run.runningTotal = static_cast<std::int32_t>(total); // wraps like the 32-bit counter it is
+
+    tmem.setPc(100);
+    model.SetPackageState("Transmis");
+
+    std::string content = unpackAndRecord(run, packagePath, fileName, record);
+    if (handleSpecialPackage(run, content).endsTransfer)
+        return PackageOutcome::RunEnded;
+
+    content.clear();
+    content.shrink_to_fit();
+    view.repaintNow();
+    closeClinicDatabase(model);
+    return PackageOutcome::Done;
+}
+
+} // namespace
+
+void Button3Click(RunContext& run) {
+    Model& model = run.model;
+    RunView& view = run.view;
+    PackageTable& tmem = model.tmem;
+
+    model.log(fr("Tentative de connection à ") + hosts::kPublicWebHost);
+    model.log("Transfert des fichiers...");
+    view.repaintNow();
+
+    tmem.first();
+    run.runningTotal = 0;
+    const std::string updateFolder = platform::joinPath(run.programFolder, "update");
+    if (!platform::folderExists(updateFolder))
+        platform::createFolder(updateFolder);
+
+    // Rows appended during the run hold no package (the migration's progress row).
+    const size_t packageRows = tmem.rowCount();
+    while (!tmem.eof()) {
+        const size_t index = tmem.currentIndex();
+        const std::string nom = Trimmed(tmem.current().NOM);
+        if (index >= packageRows && nom.empty()) {
+            tmem.next();
+            continue;
+        }
+        if (!isPlainPackageName(nom)) {
+            model.log(fr("Paquet ignoré, nom de fichier invalide : \"") + shownName(nom) + "\"");
+            tmem.next();
+            continue;
+        }
+        if (transferPackage(run, updateFolder) == PackageOutcome::RunEnded)
+            return;
+        // The DIAG migration leaves tmem on a progress row of its own; the loop goes on from the package.
+        returnToRow(tmem, index);
+        tmem.next();
+    }
+
+    view.setGaugeProgress(GaugeId::CurrentFile, view.gaugeMaximum(GaugeId::CurrentFile));
+    view.setGaugeProgress(GaugeId::AllFiles, view.gaugeMaximum(GaugeId::AllFiles));
+    view.repaintNow();
+    stampEndOfRun(model);
+}
+
+} // namespace halvio

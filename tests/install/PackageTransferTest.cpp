@@ -1,0 +1,328 @@
+// The transfer procedure against real loopback hosts, real archives and the clinic database.
+#include "PackageTransfer.h"
+#include "Fonction.h"
+#include "InstallFixture.h"
+#include "PackageServer.h"
+#include "Windows1252.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace halvio;
+using test::packageArchive;
+using test::PackageServer;
+using test::RefusedPort;
+
+namespace {
+
+class PackageTransfer : public test::InstallFixture {
+protected:
+    std::vector<std::string> log() const { return view.logUtf8(); }
+    bool logHas(const std::string& utf8Line) const {
+        const auto lines = log();
+        return std::find(lines.begin(), lines.end(), utf8Line) != lines.end();
+    }
+    long logCount(const std::string& utf8Line) const {
+        const auto lines = log();
+        return std::count(lines.begin(), lines.end(), utf8Line);
+    }
+    std::vector<std::string> dialogTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& dialog : view.dialogs)
+            texts.push_back(dialog.kind + ":" + utf8FromCp1252(dialog.text));
+        return texts;
+    }
+    // The bytes of each package file at the moment "Fichier sauvé" is logged.
+    std::vector<std::string> savedFiles;
+    void captureSavedFiles(const std::string& fileName) {
+        view.onLog = [this, fileName](const std::string& line) {
+            if (line == fr("Fichier sauvé"))
+                savedFiles.push_back(test::readFileBytes(updateFile(fileName)));
+        };
+    }
+    std::vector<std::string> majNames() const {
+        std::vector<std::string> names;
+        for (const auto& row : majRows())
+            names.push_back(row[0]);
+        return names;
+    }
+
+    static std::string path(const std::string& file) { return "/kliso/update/" + file; }
+};
+
+const char* const kFailureForm = "form:Impossible de récupérer le fichier! Réessayer plus tard.";
+const char* const kAntivirus = "plain:impossible de récupérer le fichier!\r\nDésactiver votre antivirus.";
+
+} // namespace
+
+TEST_F(PackageTransfer, NameWithBlanksIsTrimmedAndFetchedFromThePublicHost) {
+    PackageServer office(test::kOfficeAddress, test::kServicePort);
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    const std::string archive = packageArchive("insert into md (id) values (7)\r\n");
+    publicHost.serve(path("sql_test.zip"), archive);
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    view.setGaugeMaximum(GaugeId::AllFiles, 1000000); // more than arrives: only the end fills it
+    addPackage(" Sql_Test ", "Correctif", "2024.01.02 03:04:05", 1234);
+    ASSERT_FALSE(std::filesystem::exists(updateFolder()));
+    captureSavedFiles("sql_test.zip");
+
+    Button3Click(run);
+
+    const std::string saved = updateFile("sql_test.zip");
+    EXPECT_EQ(log(), (std::vector<std::string>{"Tentative de connection à localhost:18081",
+                                               "Transfert des fichiers...", "Transfert de Sql_Test",
+                                               "Tentative de sauver sur " + saved, "Fichier sauvé"}));
+    EXPECT_EQ(publicHost.requests(), std::vector<std::string>{path("sql_test.zip")});
+    EXPECT_TRUE(office.requests().empty());
+    EXPECT_TRUE(std::filesystem::is_directory(updateFolder()));
+    EXPECT_EQ(savedFiles, std::vector<std::string>{archive});
+    EXPECT_FALSE(std::filesystem::exists(saved));
+
+    EXPECT_EQ(etats(), std::vector<std::string>{fr("Installé")});
+    EXPECT_EQ(model.tmem.row(0).pc, 100);
+    EXPECT_EQ(sqlValue("select count(*) from md where id = 7"), "1");
+    ASSERT_EQ(majRows().size(), 1u);
+    EXPECT_EQ(majRows()[0], (std::vector<std::string>{"Sql_Test", "Correctif", "2024.01.02 03:04:05 ",
+                                                      "insert into md (id) values (7)\r\n"}));
+    EXPECT_NE(setupStamp(), kOldStamp);
+    EXPECT_EQ(run.runningTotal, 1234);
+    EXPECT_EQ(view.gaugeProgress(GaugeId::CurrentFile), view.gaugeMaximum(GaugeId::CurrentFile));
+    EXPECT_EQ(view.gaugeProgress(GaugeId::AllFiles), 1000000);
+    EXPECT_FALSE(view.closed);
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_FALSE(model.IB.isOpen());
+}
+
+TEST_F(PackageTransfer, PackageMissingOnThePublicHostEndsTheRun) {
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    publicHost.serve(path("a_one.zip"), packageArchive("un"));
+    publicHost.serve(path("c_three.zip"), packageArchive("trois"));
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    addPackage("A_ONE");
+    addPackage("B_TWO");
+    addPackage("C_THREE");
+
+    Button3Click(run);
+
+    ASSERT_EQ(view.dialogs.size(), 2u);
+    EXPECT_EQ(view.dialogs[0].kind, "plain");
+    EXPECT_NE(view.dialogs[0].text.find("404"), std::string::npos) << view.dialogs[0].text;
+    EXPECT_EQ(dialogTexts()[1], kFailureForm);
+    EXPECT_EQ(view.dialogs[1].mode, 80);
+    EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
+    EXPECT_TRUE(view.closed);
+
+    EXPECT_EQ(majNames(), std::vector<std::string>{"A_ONE"});
+    EXPECT_EQ(etats(), (std::vector<std::string>{"Transmis", "Transfer.", ""}));
+    EXPECT_EQ(publicHost.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
+    EXPECT_EQ(setupStamp(), kOldStamp);
+    EXPECT_FALSE(std::filesystem::exists(updateFile("b_two.zip")));
+}
+
+TEST_F(PackageTransfer, PackageFileThatCannotBeWrittenEndsTheRun) {
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    publicHost.serve(path("a_one.zip"), packageArchive("un"));
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    std::filesystem::create_directories(updateFile("a_one.zip")); // a folder where the file goes
+    addPackage("A_ONE");
+    addPackage("B_TWO");
+
+    Button3Click(run);
+
+    ASSERT_EQ(view.dialogs.size(), 2u);
+    EXPECT_EQ(view.dialogs[0].kind, "plain");
+    EXPECT_NE(view.dialogs[0].text.find(updateFile("a_one.zip")), std::string::npos) << view.dialogs[0].text;
+    EXPECT_EQ(dialogTexts()[1], kFailureForm);
+    EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
+    EXPECT_FALSE(logHas("Fichier sauvé"));
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(etats(), (std::vector<std::string>{"Transfer.", ""}));
+    EXPECT_TRUE(majRows().empty());
+    EXPECT_EQ(publicHost.requests(), std::vector<std::string>{path("a_one.zip")});
+    EXPECT_EQ(setupStamp(), kOldStamp);
+}
+
+TEST_F(PackageTransfer, OfficeServerDownEachPackageComesFromTheInternalAddress) {
+    RefusedPort office(test::kOfficeAddress, test::kServicePort);
+    PackageServer internal(test::kInternalAddress, test::kServicePort);
+    internal.serve(path("a_one.zip"), packageArchive("un"));
+    internal.serve(path("b_two.zip"), packageArchive("deux"));
+    addPackage("A_ONE");
+    addPackage("B_TWO");
+
+    Button3Click(run);
+
+    const auto lines = log();
+    const std::vector<std::string> expectedOrder = {
+        "Transfert de A_ONE", "impossible de recupérer de localhost:18080", "Fichier sauvé",
+        "Transfert de B_TWO", "impossible de recupérer de localhost:18080", "Fichier sauvé"};
+    std::vector<std::string> seen;
+    for (const auto& line : lines)
+        if (std::find(expectedOrder.begin(), expectedOrder.end(), line) != expectedOrder.end())
+            seen.push_back(line);
+    EXPECT_EQ(seen, expectedOrder);
+    EXPECT_EQ(logCount("impossible de recupérer de 127.0.0.2:18080"), 0);
+    EXPECT_EQ(internal.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_EQ(majNames(), (std::vector<std::string>{"A_ONE", "B_TWO"}));
+    EXPECT_NE(setupStamp(), kOldStamp);
+}
+
+TEST_F(PackageTransfer, OfficeServerIsTriedFirstAgainForTheNextPackage) {
+    PackageServer office(test::kOfficeAddress, test::kServicePort);
+    PackageServer internal(test::kInternalAddress, test::kServicePort);
+    internal.serve(path("a_one.zip"), packageArchive("un"));
+    office.serve(path("b_two.zip"), packageArchive("deux"));
+    addPackage("A_ONE");
+    addPackage("B_TWO");
+
+    Button3Click(run);
+
+    EXPECT_EQ(office.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
+    EXPECT_EQ(internal.requests(), std::vector<std::string>{path("a_one.zip")});
+    EXPECT_EQ(logCount("impossible de recupérer de localhost:18080"), 1);
+    const auto rows = majRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][3], "un");
+    EXPECT_EQ(rows[1][3], "deux");
+}
+
+TEST_F(PackageTransfer, BothDirectHostsFailingEndTheRunLikeAFailedDownload) {
+    RefusedPort office(test::kOfficeAddress, test::kServicePort);
+    PackageServer internal(test::kInternalAddress, test::kServicePort);
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    publicHost.serve(path("a_one.zip"), packageArchive("un")); // never asked: the direct path only
+    addPackage("A_ONE");
+    addPackage("B_TWO");
+
+    Button3Click(run);
+
+    const auto texts = dialogTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], kAntivirus);
+    EXPECT_EQ(view.dialogs[1].kind, "plain");
+    EXPECT_NE(view.dialogs[1].text.find("404"), std::string::npos) << view.dialogs[1].text;
+    EXPECT_EQ(texts[2], kFailureForm);
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(log(), (std::vector<std::string>{"Tentative de connection à localhost:18081",
+                                               "Transfert des fichiers...", "Transfert de A_ONE",
+                                               "impossible de recupérer de localhost:18080",
+                                               "impossible de recupérer de 127.0.0.2:18080",
+                                               "Impossible de récupérer le fichier"}));
+    EXPECT_TRUE(publicHost.requests().empty());
+    EXPECT_FALSE(std::filesystem::exists(updateFile("a_one.zip")));
+    EXPECT_TRUE(majRows().empty());
+    EXPECT_EQ(etats(), (std::vector<std::string>{"Transfer.", ""}));
+    EXPECT_EQ(setupStamp(), kOldStamp);
+}
+
+TEST_F(PackageTransfer, ExistingPackageFileIsReplaced) {
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    const std::string archive = packageArchive("nouveau");
+    publicHost.serve(path("pkg.zip"), archive);
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    std::filesystem::create_directory(updateFolder());
+    test::writeFileBytes(updateFile("pkg.zip"), std::string(archive.size() * 3, 'x'));
+    addPackage("PKG");
+    captureSavedFiles("pkg.zip");
+
+    Button3Click(run);
+
+    EXPECT_EQ(savedFiles, std::vector<std::string>{archive});
+    ASSERT_EQ(majRows().size(), 1u);
+    EXPECT_EQ(majRows()[0][3], "nouveau");
+}
+
+TEST_F(PackageTransfer, RunningTotalAddsTheAnnouncedSizes) {
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    publicHost.serve(path("a_one.zip"), packageArchive(test::noise(5000, 3)));
+    publicHost.serve(path("b_two.zip"), packageArchive("deux"));
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    addPackage("A_ONE", "un", "2024.01.02 03:04:05", 100);     // smaller than the file
+    addPackage("B_TWO", "deux", "2024.01.02 03:04:05", 70000); // larger than the file
+    addPackage("C_NULL", "trois", "2024.01.02 03:04:05", std::nullopt);
+    publicHost.serve(path("c_null.zip"), packageArchive("trois"));
+    run.runningTotal = 99; // from an earlier run: the procedure starts from 0
+
+    std::vector<std::int32_t> totalsAtEachTransfer;
+    view.onLog = [&](const std::string& line) {
+        if (line.rfind("Transfert de ", 0) == 0)
+            totalsAtEachTransfer.push_back(run.runningTotal);
+    };
+    Button3Click(run);
+
+    EXPECT_EQ(totalsAtEachTransfer, (std::vector<std::int32_t>{0, 100, 70100}));
+    EXPECT_EQ(run.runningTotal, 70100);
+}
+
+TEST_F(PackageTransfer, NamesThatAreNoPlainFileNamesArePassedOver) {
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    publicHost.serve(path("good.zip"), packageArchive("bon"));
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    addPackage("../EVIL");
+    addPackage("  ");
+    addPackage("C:\\TEMP\\X");
+    addPackage("GOOD");
+    addPackage("SUB/DIR");
+
+    Button3Click(run);
+
+    EXPECT_TRUE(logHas("Paquet ignoré, nom de fichier invalide : \"../EVIL\""));
+    EXPECT_TRUE(logHas("Paquet ignoré, nom de fichier invalide : \"\""));
+    EXPECT_TRUE(logHas("Paquet ignoré, nom de fichier invalide : \"C:\\TEMP\\X\""));
+    EXPECT_TRUE(logHas("Paquet ignoré, nom de fichier invalide : \"SUB/DIR\""));
+    EXPECT_EQ(publicHost.requests(), std::vector<std::string>{path("good.zip")});
+    EXPECT_EQ(majNames(), std::vector<std::string>{"GOOD"});
+    EXPECT_EQ(etats(), (std::vector<std::string>{"", "", "", "Transmis", ""}));
+    EXPECT_TRUE(std::filesystem::is_empty(updateFolder()));
+    EXPECT_FALSE(std::filesystem::exists(programFolder.path() + "/evil.zip"));
+    EXPECT_NE(setupStamp(), kOldStamp);
+}
+
+TEST_F(PackageTransfer, LoopGoesOnAfterTheDiagMigrationAndPassesOverItsRow) {
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    for (const char* file : {"a_one.zip", "updatediag.zip", "z_last.zip"})
+        publicHost.serve(path(file), packageArchive(file));
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    sql("insert into diag (diag, code) values ('Grippe', 'A01')");
+    addPackage("A_ONE");
+    addPackage("UPDATEDIAG");
+    addPackage("Z_LAST");
+
+    Button3Click(run);
+
+    EXPECT_EQ(majNames(), (std::vector<std::string>{"A_ONE", "UPDATEDIAG", "Z_LAST"}));
+    ASSERT_EQ(model.tmem.rowCount(), 4u); // the migration's progress row, appended
+    EXPECT_EQ(Trimmed(model.tmem.row(3).NOM), "");
+    EXPECT_NE(model.tmem.row(3).etat, "Transfer.");
+    EXPECT_EQ(model.tmem.row(2).etat, "Transmis");
+    EXPECT_EQ(publicHost.requests().size(), 3u);
+    EXPECT_EQ(logCount("Transfert de Z_LAST"), 1);
+    for (const auto& line : log())
+        EXPECT_EQ(line.find("Paquet ignor"), std::string::npos) << line;
+    EXPECT_NE(sqlValue("select id from diag"), "<null>");
+    EXPECT_NE(setupStamp(), kOldStamp);
+}
+
+TEST_F(PackageTransfer, SelfUpdatePackageEndsTheProcedureAtOnce) {
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    for (const char* file : {"a_one.zip", "maj_kliso.zip", "sql_after.zip"})
+        publicHost.serve(path(file), packageArchive(file));
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    sql("insert into maj (nom, dates, fichier) values ('COPIE', '2024.01.01 00:00:00', '#!/bin/sh\nexit "
+        "0\n')");
+    addPackage("A_ONE");
+    addPackage("MAJ_KLISO");
+    addPackage("SQL_AFTER");
+
+    Button3Click(run);
+
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(majNames(), (std::vector<std::string>{"A_ONE", "COPIE", "MAJ_KLISO"}));
+    EXPECT_EQ(etats(), (std::vector<std::string>{"Transmis", "Transmis", ""}));
+    EXPECT_EQ(publicHost.requests(), (std::vector<std::string>{path("a_one.zip"), path("maj_kliso.zip")}));
+    EXPECT_EQ(setupStamp(), kOldStamp);
+    EXPECT_EQ(test::readFileBytes(programFolder.file("Maj_kliso.new")), "maj_kliso.zip");
+}

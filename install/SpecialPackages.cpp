@@ -1,0 +1,83 @@
+#include "SpecialPackages.h"
+
+#include "DiagMigration.h"
+#include "Files.h"
+#include "Fonction.h"
+#include "Model.h"
+#include "ProgramPath.h"
+#include "RunContext.h"
+#include "SelfUpdate.h"
+#include "WorkstationNotifier.h"
+
+namespace halvio {
+
+SpecialPackage specialPackageOf(std::string_view packageName) {
+    const std::string name = Trimmed(packageName);
+    if (name == "UPDATEDIAG")
+        return SpecialPackage::UpdateDiag;
+    if (name == "HALVIO")
+        return SpecialPackage::Halvio;
+    if (name == "HHALVIO")
+        return SpecialPackage::HHalvio;
+    if (name == "HALVIO26" || name == "HALVIO27")
+        return SpecialPackage::Halvio26;
+    if (name == "MAJ_KLISO")
+        return SpecialPackage::MajKliso;
+    return SpecialPackage::None;
+}
+
+std::string programFileNameOf(SpecialPackage package) {
+    switch (package) {
+    case SpecialPackage::Halvio:
+        return "halvio.exe";
+    case SpecialPackage::HHalvio:
+        return "hhalvio.exe";
+    case SpecialPackage::Halvio26:
+        return "halvio26.exe";
+    case SpecialPackage::None:
+    case SpecialPackage::UpdateDiag:
+    case SpecialPackage::MajKliso:
+        break;
+    }
+    return {};
+}
+
+SpecialHandlingOutcome handleSpecialPackage(RunContext& context, std::string_view content) {
+    SpecialHandlingOutcome outcome;
+    outcome.packageRow = context.model.tmem.currentIndex();
+    const SpecialPackage package = specialPackageOf(context.model.tmem.current().NOM);
+
+    const std::string programFile = programFileNameOf(package);
+    if (!programFile.empty()) {
+        const std::string updateFolder = platform::joinPath(context.programFolder, "update");
+        platform::writeWholeFile(platform::joinPath(updateFolder, programFile), content);
+    }
+
+    switch (package) {
+    case SpecialPackage::UpdateDiag:
+        diag(context);
+        break;
+    case SpecialPackage::Halvio:
+        notifyWorkstations(context.model, context.httplocal);
+        break;
+    case SpecialPackage::MajKliso:
+        replaceUpdaterDuringInstall(context, content);
+        outcome.endsTransfer = true;
+        break;
+    case SpecialPackage::None:
+    case SpecialPackage::HHalvio:
+    case SpecialPackage::Halvio26:
+        break;
+    }
+    return outcome;
+}
+
+void returnToRow(PackageTable& tmem, std::size_t index) {
+    if (tmem.currentIndex() == index)
+        return;
+    tmem.first();
+    while (tmem.currentIndex() < index && !tmem.eof())
+        tmem.next();
+}
+
+} // namespace halvio

@@ -1,0 +1,43 @@
+#pragma once
+// A run's context over a real clinic database on the private server, with a program folder of its
+// own (holding an update folder and a program file) and the two HTTP clients.
+
+#include "FirebirdFixtures.h"
+#include "HttpClient.h"
+#include "Model.h"
+#include "RecordingView.h"
+#include "RunContext.h"
+#include "ZipReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace halvio::test {
+
+class RunFixture : public ::testing::Test {
+protected:
+    RunFixture();
+    void SetUp() override;
+
+    // Appends a package row named nom to tmem and leaves it current, as the transfer does.
+    void addPackageRow(const std::string& nom);
+    void execute(const std::vector<std::string>& statements) const;
+    std::vector<std::vector<std::string>> query(const std::string& sql) const;
+    std::string queryValue(const std::string& sql) const;
+    std::string programPath(const std::string& name) const { return programFolder.file(name); }
+
+    TempFolder databaseFolder;
+    TempFolder programFolder;
+    FirebirdServer server = mainServer();
+    std::string name = server.nameOf(databaseFolder.file("kliso.ib"));
+    RecordingView view;
+    Model model{view};
+    platform::HttpClient http;
+    platform::HttpClient httplocal{platform::HttpClient::Options{false}};
+    platform::ZipReader uz;
+    RunContext context;
+};
+
+} // namespace halvio::test

@@ -21,6 +21,8 @@ public:
     // data set does nothing.
     void open();
     void close();
+    // Text blobs come with each row (see FbStatement::setTextBlobsInline); applies at the next open.
+    void setTextBlobsInline(bool inlined) { m_statement.setTextBlobsInline(inlined); }
     bool isOpen() const;
     bool eof() const;
     void next();

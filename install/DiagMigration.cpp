@@ -49,6 +49,15 @@ void copyRows(Model& model, RunView& view) {
     }
 }
 
+// Read in tdiag's own snapshot (it starts IBTransaction4), so it measures exactly the rows copied.
+std::int64_t longestDescSpec(Model& model) {
+    DataSet longest(model.IBTransaction4, "select max(octet_length(desc_spec)) as longest from diag");
+    longest.open();
+    const std::int64_t length = longest.integer("LONGEST");
+    longest.close();
+    return length;
+}
+
 } // namespace
 
 std::string diagCopyStatement(const DiagRow& row) {
@@ -116,6 +125,7 @@ void diag(RunContext& context) {
     // read would copy the table as it was then.
     if (model.IBTransaction4.isActive())
         model.IBTransaction4.commit();
+    model.tdiag.setTextBlobsInline(longestDescSpec(model) <= platform::FbStatement::kInlineTextBlobLength);
     model.tdiag.open();
     model.EnsureTransaction();
     setProgressWord(model, "Installation");

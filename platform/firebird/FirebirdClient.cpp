@@ -310,6 +310,10 @@ void FbStatement::prepare(const std::string& sql) {
     m_impl->outputIndicators.assign(static_cast<size_t>(output->sqld), 0);
     for (int i = 0; i < output->sqld; ++i) {
         XSQLVAR& var = output->sqlvar[i];
+        if (m_textBlobsInline && (var.sqltype & ~1) == SQL_BLOB && var.sqlsubtype == 1) {
+            var.sqltype = static_cast<ISC_SHORT>(SQL_VARYING | (var.sqltype & 1));
+            var.sqllen = kInlineTextBlobLength;
+        }
         size_t size = static_cast<size_t>(var.sqllen);
         if ((var.sqltype & ~1) == SQL_VARYING)
             size += 2;

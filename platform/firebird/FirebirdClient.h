@@ -98,6 +98,14 @@ public:
     FbStatement(const FbStatement&) = delete;
     FbStatement& operator=(const FbStatement&) = delete;
 
+    // Text blobs of at most this many bytes can be fetched inline, as VARCHAR.
+    static constexpr int kInlineTextBlobLength = 32765;
+
+    // From the next prepare on, text blob columns come with the row as text instead of through the
+    // blob calls, which saves two round trips per value; a value longer than
+    // kInlineTextBlobLength then fails the fetch, so callers switch it on only when none is.
+    void setTextBlobsInline(bool inlined) { m_textBlobsInline = inlined; }
+
     // Prepares the text in the statement's transaction, which must be active.
     void prepare(const std::string& sql);
     size_t parameterCount() const;
@@ -142,6 +150,7 @@ private:
     FbAttachment& m_attachment;
     FbTransaction& m_transaction;
     std::unique_ptr<Impl> m_impl;
+    bool m_textBlobsInline = false;
 };
 
 } // namespace halvio::platform

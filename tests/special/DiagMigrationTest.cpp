@@ -156,6 +156,23 @@ TEST_F(DiagFixture, QuotesAndNullsAreCopiedAsTextAndMdBecomesZero) {
                                                  std::string(10, ' '), std::string(100, ' '), ""}));
 }
 
+TEST_F(DiagFixture, ADescriptionTooLongToComeWithTheRowIsCopiedWhole) {
+    // Past the length that can travel inline with the row, the copy reads the blobs one by one.
+    const std::string piece(4125, 'y');
+    execute({"insert into diag (diag, desc_spec) values ('L', '" + piece + "')",
+             "update diag set desc_spec = desc_spec || desc_spec", "update diag set desc_spec = desc_spec || desc_spec",
+             "update diag set desc_spec = desc_spec || desc_spec",
+             "insert into diag (diag, desc_spec) values ('S', 'court')"});
+    addPackageRow("UPDATEDIAG");
+
+    diag(context);
+
+    const auto rows = query("select diag, desc_spec from diag order by diag");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][1], std::string(33000, 'y'));
+    EXPECT_EQ(rows[1][1], "court");
+}
+
 TEST_F(DiagFixture, ASecondRunRenumbersAgainWithoutAWord) {
     fillDiag(120);
     addPackageRow("UPDATEDIAG");

@@ -1,0 +1,136 @@
+// Runs that end in notices to the user, on the test's own X server: the test answers each dialog
+// as the user would, by its title, and the program ends once they are answered.
+#include "ChildProcesses.h"
+#include "ClinicInstallation.h"
+#include "LoopbackHttpServer.h"
+#include "RunSupport.h"
+#include "ServiceHosts.h"
+#include "ServiceOnLoopback.h"
+#include "UpdaterRun.h"
+#include "VirtualDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+
+namespace halvio::test {
+namespace {
+
+// The service's hosts are fixed in the updater: a server already there would answer in the test's place.
+tools::ListenAddress freeServiceAddress(const char* host) {
+    const tools::ListenAddress address = serviceAddress(host);
+    if (someoneListensOn(address.host, address.port))
+        throw std::runtime_error(tools::toText(address) +
+                                 " is taken: another suite or program holds the service ports");
+    return address;
+}
+
+std::unique_ptr<LoopbackHttpServer> listenOn(const char* host) {
+    const tools::ListenAddress address = freeServiceAddress(host);
+    return std::make_unique<LoopbackHttpServer>(address.host, address.port);
+}
+
+class DialogRun : public ::testing::Test {
+protected:
+    std::string whatIsShown() { return "\n" + display.state(); }
+
+    ChildProcesses processes;
+    VirtualDisplay display{processes};
+};
+
+TEST_F(DialogRun, ServiceFailingAtEveryEndpointIsTriedTwiceOverThenTheUserIsToldAndTheProgramEnds) {
+    const ClinicRows rows = exampleClinic();
+    ClinicInstallation clinic(rows);
+
+    // The three endpoints of the report: the office server answers 503, nothing listens at the
+    // internal address, and the second public address breaks its reply off.
+    std::mutex mutex;
+    std::vector<std::string> attempts;
+    auto office = listenOn(hosts::kOfficeServer);
+    office->handleOthers([&](const RecordedRequest& request) {
+        const std::lock_guard lock(mutex);
+        attempts.push_back("office " + request.method + " " + request.path);
+        return LoopbackReply::text("en maintenance", 503);
+    });
+    freeServiceAddress(hosts::kInternalAddress);
+    auto secondPublic = listenOn(hosts::kSecondPublicAddress);
+    secondPublic->handleOthers([&](const RecordedRequest& request) {
+        const std::lock_guard lock(mutex);
+        attempts.push_back("second public " + request.method + " " + request.path);
+        LoopbackReply broken = LoopbackReply::text(std::string(2000, 'x'));
+        broken.cutAfter = 100;
+        return broken;
+    });
+
+    UpdaterRun run(processes, clinic, display.name());
+    ASSERT_TRUE(display.pressReturnIn(
+        "Information", [&] { return run.isRunning(); }, kDialogLimit))
+        << "no \"Information\" dialog" << whatIsShown() << clinic.diagnostics();
+    // The notice comes after the sixth failure: three endpoints, then the three again without proxy.
+    {
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(attempts,
+                  (std::vector<std::string>{"office POST /C1234.maj", "second public POST /C1234.maj",
+                                            "office POST /C1234.maj", "second public POST /C1234.maj"}));
+    }
+    ASSERT_TRUE(run.waitEnded(60s)) << "the program did not end once the notice was answered"
+                                    << whatIsShown();
+    EXPECT_EQ(run.exitCode(), 0);
+
+    // Every attempt sends the whole report; nothing more was tried, nothing changed.
+    const std::string report = expectedReportBody(rows, QDate::currentDate());
+    for (const auto* server : {office.get(), secondPublic.get()}) {
+        const std::vector<RecordedRequest> requests = server->requests();
+        ASSERT_EQ(requests.size(), 2u);
+        for (const RecordedRequest& request : requests)
+            EXPECT_EQ(request.body, report);
+    }
+    EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22");
+    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("test.txt")));
+    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+}
+
+TEST_F(DialogRun, PackageMissingOnTheServiceEndsTheRunWithThePackagesBeforeItRecordedAndNoStamp) {
+    ClinicInstallation clinic(exampleClinic());
+    TempFolder serviceRoot;
+    ServiceCatalog catalog(serviceRoot.path());
+    catalog.setClient("C1234", {"Clinique du Parc", "15", "47", {}});
+    const std::string halvio = programBytes("halvio");
+    catalog.publish("HALVIO", "2024.01.10 10:00:00", "Nouvelle version du programme", halvio);
+    catalog.announce("HHALVIO", "2024.01.10 10:00:00", "Aide, sans fichier");
+    catalog.publish("SQL_Z", "2024.01.10 10:00:00", "Script suivant", "update md set actif=1 where id=1");
+    ServiceOnLoopback service(catalog);
+
+    UpdaterRun run(processes, clinic, display.name());
+    const auto running = [&] { return run.isRunning(); };
+    // The direct connection is ticked at every start: after the internal address has failed too,
+    // its "antivirus" box comes first, then the two notices of a failed download.
+    ASSERT_TRUE(display.pressReturnIn("maj_kliso", running, kDialogLimit))
+        << "no \"antivirus\" box" << whatIsShown() << clinic.diagnostics() << "\n"
+        << service.log();
+    ASSERT_TRUE(display.pressReturnIn("maj_kliso", running, 60s))
+        << "no box with the error's text" << whatIsShown() << clinic.diagnostics();
+    ASSERT_TRUE(display.pressReturnIn("Vantorix  Attention!", running, 60s))
+        << "no mode 80 dialog" << whatIsShown() << clinic.diagnostics();
+    ASSERT_TRUE(run.waitEnded(60s)) << "the program did not end once the notices were answered"
+                                    << whatIsShown();
+    EXPECT_EQ(run.exitCode(), 0);
+
+    EXPECT_EQ(traffic(service.requests("GET")),
+              (std::vector<std::string>{"GET /kliso/update/halvio.zip 200 at office",
+                                        "GET /kliso/update/hhalvio.zip 404 at office",
+                                        "GET /kliso/update/hhalvio.zip 404 at internal"}));
+    const std::vector<std::vector<std::string>> recorded{{"HALVIO", "2024.01.10 10:00:00 "},
+                                                         {"HHALVIO", "2004.05.12 10:22:33 "},
+                                                         {"SQL_CLINIQUE", "2003.01.01 00:00:00 "}};
+    EXPECT_EQ(clinic.query("select nom, dates from maj order by nom"), recorded);
+    EXPECT_EQ(fileBytes(clinic.inProgramFolder("update/halvio.exe")), halvio);
+    EXPECT_EQ(fileNames(clinic.inProgramFolder("update")), std::vector<std::string>{"halvio.exe"});
+    EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22")
+        << "a failed run does not stamp SETUP";
+    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+}
+
+} // namespace
+} // namespace halvio::test

@@ -199,6 +199,12 @@ LoopbackHttpServer::LoopbackHttpServer(std::string address, int port) : m_state(
     state.server.Delete(".*", answer).Options(".*", answer);
     // A client kept waiting by the test must not be dropped by the server.
     state.server.set_write_timeout(60);
+    // cpp-httplib's default SO_REUSEPORT would let two servers share a fixed port and split its
+    // requests; SO_REUSEADDR alone makes a taken port fail here and still rebinds past TIME_WAIT.
+    state.server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     if (port == 0) {
         state.port = state.server.bind_to_any_port(state.address);
     } else if (state.server.bind_to_port(state.address, port)) {

@@ -48,8 +48,12 @@ PrivateDisplay::PrivateDisplay() {
 }
 
 PrivateDisplay::~PrivateDisplay() {
-    m_server.kill();
-    m_server.waitForFinished(kCommandLimitMs);
+    // SIGTERM lets Xvfb remove its lock file and socket, so the display number is free again.
+    m_server.terminate();
+    if (!m_server.waitForFinished(kCommandLimitMs)) {
+        m_server.kill();
+        m_server.waitForFinished(kCommandLimitMs);
+    }
 }
 
 QProcessEnvironment PrivateDisplay::environmentFor(QProcessEnvironment environment) const {

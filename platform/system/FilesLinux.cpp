@@ -1,4 +1,5 @@
 #include "Files.h"
+#include "FileDescriptor.h"
 #include "SystemError.h"
 
 #include <cerrno>
@@ -14,28 +15,6 @@ namespace {
 [[noreturn]] void fail(const char* what, const std::string& path, int error) {
     throw SystemError(std::string(what) + " '" + path + "': " + std::strerror(error));
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-    // A close that fails can lose written data, so the writer checks it.
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd);
-    }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "Copie.h"
+#include "FileDescriptor.h"
 #include "Files.h"
 #include "ProgramStart.h"
 #include "SystemError.h"
@@ -17,6 +18,8 @@
 #include <unistd.h>
 
 namespace halvio::copie {
+
+using platform::FileDescriptor;
 
 namespace {
 
@@ -49,26 +52,6 @@ bool isRunning(pid_t pid) {
     const char state = text[name + 2];
     return state != 'Z' && state != 'X';
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd);
-    }
-
-private:
-    int m_fd;
-};
 
 // Removes the temporary copy unless it has been renamed over the target.
 class TemporaryFile {

@@ -188,7 +188,11 @@ std::int32_t TFtpform::gaugeProgress(GaugeId id) const {
 }
 
 void TFtpform::setPanelVisible(PanelId panel, bool visible) {
-    (panel == PanelId::EndPanel ? layout.Panel1 : layout.Panel5)->setVisible(visible);
+    QWidget* shown = panel == PanelId::EndPanel ? layout.Panel1 : layout.Panel5;
+    shown->setVisible(visible);
+    // The steps that show a notice go on without processing messages for a while: draw it now.
+    if (visible)
+        shown->repaint();
 }
 
 QCheckBox* TFtpform::checkBox(CheckBoxId id) const {

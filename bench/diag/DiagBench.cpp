@@ -5,6 +5,7 @@
 
 #include "DiagMigration.h"
 #include "FirebirdClient.h"
+#include "FirebirdFixtures.h"
 #include "HttpClient.h"
 #include "Model.h"
 #include "RunContext.h"
@@ -67,36 +68,10 @@ private:
                                                             {GaugeId::AllFiles, {0, 100, 0}}};
 };
 
-// Runs statements on a database, each committed.
-void run(const std::string& name, const std::string& password, const std::vector<std::string>& statements) {
-    platform::FbAttachment attachment;
-    attachment.attach(name, "sysdba", password);
-    platform::FbTransaction transaction(attachment, platform::TransactionOptions::serverDefault());
-    platform::FbStatement statement(attachment, transaction);
-    for (const std::string& sql : statements) {
-        transaction.start();
-        statement.prepare(sql);
-        statement.execute();
-        transaction.commit();
-    }
-}
-
-std::string countOf(const std::string& name, const std::string& password, const std::string& sql) {
-    platform::FbAttachment attachment;
-    attachment.attach(name, "sysdba", password);
-    platform::FbTransaction transaction(attachment, platform::TransactionOptions::serverDefault());
-    platform::FbStatement statement(attachment, transaction);
-    transaction.start();
-    statement.prepare(sql);
-    statement.execute();
-    statement.fetch();
-    return statement.asText(0);
-}
-
 // A clinic's DIAG: codes, short and long descriptions, some with quotes, a few NULLs.
 void createDiag(const std::string& name, const std::string& password, int rows) {
     platform::FbAttachment::createDatabase(name, "sysdba", password);
-    run(name, password,
+    test::execute(name, password,
         {"CREATE TABLE DIAG (DIAG CHAR(30), CODE CHAR(4), MD INTEGER, DATES CHAR(10), DESC_RAMQ CHAR(100), "
          "DESC_SPEC BLOB SUB_TYPE TEXT)",
          "execute block as declare i integer = 0; begin while (i < " + std::to_string(rows) +
@@ -189,7 +164,7 @@ Timing timeIsql(const std::string& name, const std::string& password, const std:
 
 void checkRenumbered(const std::string& label, const std::string& name, const std::string& password,
                      int rows) {
-    const std::string count = countOf(name, password, "select count(*) from diag where id > 0");
+    const std::string count = test::queryValue(name, password, "select count(*) from diag where id > 0");
     if (count != std::to_string(rows))
         throw std::runtime_error(label + " left " + count + " renumbered rows instead of " +
                                  std::to_string(rows));

@@ -6,7 +6,7 @@
 // HOST is the Firebird server of the clinic database; the package is fetched from the public web
 // host (localhost:18081), where run.sh starts package_file_server.
 #include "ConnectionSecrets.h"
-#include "FirebirdClient.h"
+#include "FirebirdFixtures.h"
 #include "Fonction.h"
 #include "ServiceHosts.h"
 #include "Windows1252.h"
@@ -133,41 +133,11 @@ int makePackage(const std::string& file, size_t bytes) {
     return 0;
 }
 
-std::vector<std::string> schemaStatements() {
-    std::ifstream in(std::string(HALVIO_SOURCE_DIR) + "/scripts/sql/clinic-schema.sql");
-    std::vector<std::string> statements;
-    std::string line;
-    std::string current;
-    while (std::getline(in, line)) {
-        if (Trimmed(line).rfind("--", 0) == 0)
-            continue;
-        current += line + "\n";
-        if (!Trimmed(line).empty() && Trimmed(line).back() == ';') {
-            std::string statement = Trimmed(current);
-            statement.pop_back();
-            statements.push_back(statement);
-            current.clear();
-        }
-    }
-    return statements;
-}
-
 void createClinicDatabase(const std::string& name, const std::string& password) {
-    platform::FbAttachment::createDatabase(name, "sysdba", password);
-    platform::FbAttachment attachment;
-    attachment.attach(name, "sysdba", password);
-    platform::FbTransaction transaction(attachment, platform::TransactionOptions::serverDefault());
-    platform::FbStatement statement(attachment, transaction);
-    std::vector<std::string> statements = schemaStatements();
-    statements.push_back("insert into setup (nom, client, maj) values ('Clinique de mesure', 'C0001', "
-                         "'2004-05-11 14:03:22')");
-    for (const auto& sql : statements) {
-        transaction.start();
-        statement.prepare(sql);
-        statement.execute();
-        transaction.commit();
-    }
-    attachment.detach();
+    test::createClinicDatabase(name, password);
+    test::execute(name, password,
+                  {"insert into setup (nom, client, maj) values ('Clinique de mesure', 'C0001', "
+                   "'2004-05-11 14:03:22')"});
 }
 
 struct CurlResult {

@@ -1,7 +1,7 @@
 // Statements per second of a script package run by the real window (offscreen), against isql-fb running the
 // same statements with a commit after each, through the same Firebird server. Prints its figures.
 //   script_bench HOST PASSWORD WORK_FOLDER [STATEMENTS] [ROUNDS]
-#include "FirebirdClient.h"
+#include "FirebirdFixtures.h"
 #include "Fonction.h"
 #include "PackageInstaller.h"
 #include "SpeedButton.h"
@@ -40,58 +40,9 @@ std::unique_ptr<TFtpform> connectedWindow(const std::string& programFolder) {
     return window;
 }
 
-std::vector<std::string> schemaStatements() {
-    std::ifstream in(std::string(HALVIO_SOURCE_DIR) + "/scripts/sql/clinic-schema.sql");
-    std::vector<std::string> statements;
-    std::string line;
-    std::string current;
-    while (std::getline(in, line)) {
-        if (Trimmed(line).rfind("--", 0) == 0)
-            continue;
-        current += line + "\n";
-        if (!Trimmed(line).empty() && Trimmed(line).back() == ';') {
-            std::string statement = Trimmed(current);
-            statement.pop_back();
-            statements.push_back(statement);
-            current.clear();
-        }
-    }
-    return statements;
-}
-
 std::string insertStatement(const std::string& table, long id) {
     return "insert into " + table + " (id, txt) values (" + std::to_string(id) + ", 'ligne " +
            std::to_string(id) + "')";
-}
-
-void executeAll(const std::string& name, const std::string& password,
-                const std::vector<std::string>& statements) {
-    platform::FbAttachment attachment;
-    attachment.attach(name, "sysdba", password);
-    platform::FbTransaction transaction(attachment, platform::TransactionOptions::serverDefault());
-    platform::FbStatement statement(attachment, transaction);
-    for (const auto& sql : statements) {
-        transaction.start();
-        statement.prepare(sql);
-        statement.execute();
-        transaction.commit();
-    }
-    attachment.detach();
-}
-
-long countRows(const std::string& name, const std::string& password, const std::string& table) {
-    platform::FbAttachment attachment;
-    attachment.attach(name, "sysdba", password);
-    platform::FbTransaction transaction(attachment, platform::TransactionOptions::serverDefault());
-    platform::FbStatement statement(attachment, transaction);
-    transaction.start();
-    statement.prepare("select count(*) from " + table);
-    statement.execute();
-    statement.fetch();
-    const long count = static_cast<long>(statement.asInteger(0));
-    transaction.commit();
-    attachment.detach();
-    return count;
 }
 
 double isqlRound(const std::string& name, const std::string& password, const std::string& folder, long first,
@@ -149,12 +100,11 @@ int main(int argc, char** argv) {
     const std::string name = host + ":" + database;
     const std::string programFolder = folder + "/program/";
 
-    platform::FbAttachment::createDatabase(name, "sysdba", password);
-    std::vector<std::string> schema = schemaStatements();
-    schema.push_back("insert into setup (nom, client) values ('Clinique de mesure', 'C0001')");
-    schema.push_back("create table bench_isql (id integer, txt varchar(60))");
-    schema.push_back("create table bench_run (id integer, txt varchar(60))");
-    executeAll(name, password, schema);
+    test::createClinicDatabase(name, password);
+    test::execute(name, password,
+                  {"insert into setup (nom, client) values ('Clinique de mesure', 'C0001')",
+                   "create table bench_isql (id integer, txt varchar(60))",
+                   "create table bench_run (id integer, txt varchar(60))"});
     std::filesystem::create_directories(programFolder);
     std::ofstream(programFolder + "kliso.ini", std::ios::binary)
         << "SERVEUR=" << host << "\r\nDATABASE=" << database << "\r\nbeta=N\r\n";
@@ -186,8 +136,8 @@ int main(int argc, char** argv) {
                 100.0 * bestUpdater / bestIsql);
 
     // A statement that failed would be passed over in silence and look fast: check every row arrived.
-    const long isqlRows = countRows(name, password, "bench_isql");
-    const long updaterRows = countRows(name, password, "bench_run");
+    const long isqlRows = std::stol(test::queryValue(name, password, "select count(*) from bench_isql"));
+    const long updaterRows = std::stol(test::queryValue(name, password, "select count(*) from bench_run"));
     std::printf("rows: isql-fb %ld, updater %ld (expected %ld each)\n", isqlRows, updaterRows,
                 statements * rounds);
     if (isqlRows != statements * rounds || updaterRows != statements * rounds)

@@ -47,6 +47,12 @@ void PackageTable::next() {
     changed();
 }
 
+void PackageTable::moveTo(size_t index) {
+    post();
+    m_current = std::min(index, m_rows.size());
+    changed();
+}
+
 const PackageRow& PackageTable::current() const {
     if (eof())
         throw std::runtime_error("tmem: no current row");

@@ -46,6 +46,8 @@ public:
 
     void first();
     void next();
+    // Makes the row at index current (past the last row when index >= rowCount()).
+    void moveTo(size_t index);
     // True when no row is current (past the last row, or the table is empty).
     bool eof() const { return m_current >= m_rows.size(); }
     // Index of the current row; equals rowCount() when past the last row.

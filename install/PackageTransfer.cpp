@@ -126,7 +126,7 @@ void Button3Click(RunContext& run) {
         if (transferPackage(run, updateFolder) == PackageOutcome::RunEnded)
             return;
         // The DIAG migration leaves tmem on a progress row of its own; the loop goes on from the package.
-        returnToRow(tmem, index);
+        tmem.moveTo(index);
         tmem.next();
     }
 

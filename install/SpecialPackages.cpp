@@ -72,12 +72,4 @@ SpecialHandlingOutcome handleSpecialPackage(RunContext& context, std::string_vie
     return outcome;
 }
 
-void returnToRow(PackageTable& tmem, std::size_t index) {
-    if (tmem.currentIndex() == index)
-        return;
-    tmem.first();
-    while (tmem.currentIndex() < index && !tmem.eof())
-        tmem.next();
-}
-
 } // namespace halvio

@@ -9,7 +9,6 @@
 namespace halvio {
 
 struct RunContext;
-class PackageTable;
 
 enum class SpecialPackage { None, UpdateDiag, Halvio, HHalvio, Halvio26, MajKliso };
 
@@ -33,8 +32,5 @@ struct SpecialHandlingOutcome {
 // its archive) in memory and IB open. Failures to write a file, to read the workstations or of the
 // migration propagate; a workstation that cannot be told is passed over in silence.
 SpecialHandlingOutcome handleSpecialPackage(RunContext& context, std::string_view content);
-
-// Makes the row at index current again (the package row that UPDATEDIAG moved away from).
-void returnToRow(PackageTable& tmem, std::size_t index);
 
 } // namespace halvio

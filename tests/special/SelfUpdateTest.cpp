@@ -167,7 +167,7 @@ TEST_F(SelfUpdateFixture, ThePackageMajKlisoReplacesTheUpdaterAndEndsTheTransfer
     addMajRow("COPIE", "2021.01.01 00:00:00", kCopyTool);
     addPackageRow("MAJ_KLISO");
     addPackageRow("SQL_AFTER");
-    returnToRow(model.tmem, 0);
+    model.tmem.moveTo(0);
     const auto before = DateTime::now();
 
     const SpecialHandlingOutcome outcome = handleSpecialPackage(context, kNewUpdater);

@@ -172,7 +172,7 @@ TEST_F(SpecialFixture, ANameInSmallLettersIsOnlyRecorded) {
 TEST_F(SpecialFixture, UpdateDiagLeavesTheProgressRowCurrentAndTheLoopCanReturn) {
     for (const char* package : {"SQL_A", "UPDATEDIAG", "ZZ_LAST"})
         addPackageRow(package);
-    returnToRow(model.tmem, 1);
+    model.tmem.moveTo(1);
     ASSERT_EQ(model.tmem.current().NOM, "UPDATEDIAG");
 
     const SpecialHandlingOutcome outcome = handleSpecialPackage(context, "diag package");
@@ -184,7 +184,7 @@ TEST_F(SpecialFixture, UpdateDiagLeavesTheProgressRowCurrentAndTheLoopCanReturn)
     EXPECT_EQ(model.tmem.current().etat, "Installer");
     EXPECT_TRUE(updateFolder().empty());
 
-    returnToRow(model.tmem, outcome.packageRow);
+    model.tmem.moveTo(outcome.packageRow);
     EXPECT_EQ(model.tmem.current().NOM, "UPDATEDIAG");
     model.tmem.next();
     EXPECT_EQ(model.tmem.current().NOM, "ZZ_LAST");

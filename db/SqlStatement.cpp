@@ -17,11 +17,11 @@ void SqlStatement::setSql(std::string_view sql) {
 void SqlStatement::setBlobParameter(std::string_view name, std::string_view bytes) {
     for (auto& [existing, value] : m_blobParameters) {
         if (equalsIgnoringAsciiCase(existing, name)) {
-            value.assign(bytes);
+            value = bytes;
             return;
         }
     }
-    m_blobParameters.emplace_back(std::string(name), std::string(bytes));
+    m_blobParameters.emplace_back(std::string(name), bytes);
 }
 
 void SqlStatement::execute() {

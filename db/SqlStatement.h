@@ -20,7 +20,8 @@ public:
     void setSql(std::string_view sql);
     const std::string& sql() const { return m_sql; }
 
-    // Binds a parameter by name (ASCII case ignored) to blob bytes; kept until the text changes.
+    // Binds a parameter by name (ASCII case ignored) to blob bytes, kept until the text changes.
+    // The bytes are not copied: they must stay valid until execute().
     void setBlobParameter(std::string_view name, std::string_view bytes);
 
     // Executes in the statement's transaction, which must be active; a select fetches its first row.
@@ -54,7 +55,7 @@ private:
     platform::FbStatement m_statement;
     std::string m_sql;
     std::vector<std::string> m_parameterNames;
-    std::vector<std::pair<std::string, std::string>> m_blobParameters;
+    std::vector<std::pair<std::string, std::string_view>> m_blobParameters;
     int m_rowCount = 0;
     bool m_rowCurrent = false;
     std::uint64_t m_rowGeneration = 0;

@@ -104,7 +104,8 @@ struct FbStatement::Impl {
 
     struct Parameter {
         enum class Kind { Unset, Null, Text, Blob } kind = Kind::Unset;
-        std::string bytes;
+        std::string bytes;   // a text parameter's own copy
+        std::string_view blob; // a blob parameter's bytes, owned by the caller
     };
     std::vector<Parameter> parameters;
 };
@@ -353,7 +354,7 @@ size_t FbStatement::parameterCount() const {
 void FbStatement::setBlobParameter(size_t index, std::string_view bytes) {
     auto& parameter = m_impl->parameters.at(index);
     parameter.kind = Impl::Parameter::Kind::Blob;
-    parameter.bytes.assign(bytes);
+    parameter.blob = bytes;
 }
 
 void FbStatement::setTextParameter(size_t index, std::string_view bytes) {
@@ -401,10 +402,10 @@ void FbStatement::execute() {
                              nullptr);
             check(status);
             size_t offset = 0;
-            while (offset < parameter.bytes.size()) {
+            while (offset < parameter.blob.size()) {
                 const auto piece =
-                    static_cast<unsigned short>(std::min<size_t>(kBlobSegment, parameter.bytes.size() - offset));
-                isc_put_segment(status, &blob, piece, parameter.bytes.data() + offset);
+                    static_cast<unsigned short>(std::min<size_t>(kBlobSegment, parameter.blob.size() - offset));
+                isc_put_segment(status, &blob, piece, parameter.blob.data() + offset);
                 if (status[0] == 1 && status[1] != 0) {
                     const std::string message = statusMessage(status);
                     ISC_STATUS_ARRAY ignored;

@@ -109,6 +109,7 @@ public:
     // Prepares the text in the statement's transaction, which must be active.
     void prepare(const std::string& sql);
     size_t parameterCount() const;
+    // The bytes are not copied: they must stay valid until execute() (packages can be large).
     void setBlobParameter(size_t index, std::string_view bytes);
     void setTextParameter(size_t index, std::string_view bytes);
     void setNullParameter(size_t index);

@@ -112,6 +112,9 @@ bool VirtualDisplay::startServer(int display) {
     options.arguments = {"/usr/bin/Xvfb", ":" + std::to_string(display),
                          "-displayfd",    std::to_string(passedAs),
                          "-nolisten",     "tcp",
+                         // Without it the server resets when its last client leaves (our check
+                         // with xdotool), and refuses connections for that moment.
+                         "-noreset",
                          "-screen",       "0",
                          "1024x768x24"};
     options.environment = cleanEnvironment({});

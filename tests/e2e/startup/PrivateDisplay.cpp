@@ -32,7 +32,9 @@ QStringList qtextList(const std::vector<std::string>& texts) {
 PrivateDisplay::PrivateDisplay() {
     // Xvfb picks the first free display and writes its number to the descriptor named by -displayfd.
     m_server.setProgram("Xvfb");
-    m_server.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+    // -noreset: otherwise the server resets whenever its last client leaves and refuses
+    // connections for that moment.
+    m_server.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "1024x768x24"});
     m_server.setProcessChannelMode(QProcess::SeparateChannels);
     m_server.start();
     if (!m_server.waitForStarted(kCommandLimitMs))

@@ -3,7 +3,6 @@
 #include "ByteBuffer.h"
 #include "Fonction.h"
 #include "HttpClient.h"
-#include "HttpError.h"
 #include "Model.h"
 #include "RunContext.h"
 #include "RunView.h"
@@ -47,7 +46,8 @@ bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_v
             reply.clear();
             ctx.http.post(reportAddress(endpoint.host, client), body, reply);
             return true;
-        } catch (const platform::HttpError& error) {
+        } catch (const std::exception& error) {
+            // Whatever ends an attempt passes on to the next endpoint.
             lastError = error.what();
         }
     }

@@ -5,6 +5,8 @@
 #include "RunContext.h"
 #include "RunView.h"
 
+#include <exception>
+
 namespace halvio {
 
 namespace {
@@ -17,7 +19,7 @@ constexpr int kBatchRows = 100;
 template <typename Step> void guarded(Step&& step) {
     try {
         step();
-    } catch (const platform::DatabaseError&) {
+    } catch (const std::exception&) {
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 namespace halvio {
 
@@ -36,14 +37,48 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-char byteOf(char32_t cp) {
+std::optional<char> exactByteOf(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
         return static_cast<char>(cp);
     for (size_t i = 0; i < kHighControls.size(); ++i) {
         if (kHighControls[i] == cp)
             return static_cast<char>(0x80 + i);
     }
-    return '?';
+    return std::nullopt;
+}
+
+char byteOf(char32_t cp) {
+    return exactByteOf(cp).value_or('?');
+}
+
+// The character that starts at `at` in strict UTF-8, and its length; nothing for a malformed one.
+std::optional<std::pair<char32_t, size_t>> strictUtf8At(std::string_view text, size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80)
+        return std::pair<char32_t, size_t>{lead, 1};
+    size_t length = 0;
+    char32_t cp = 0;
+    char32_t lowest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, cp = lead & 0x1F, lowest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, cp = lead & 0x0F, lowest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, cp = lead & 0x07, lowest = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (at + length > text.size())
+        return std::nullopt;
+    for (size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80)
+            return std::nullopt;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < lowest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return std::nullopt;
+    return std::pair<char32_t, size_t>{cp, length};
 }
 } // namespace
 
@@ -94,6 +129,37 @@ std::string cp1252FromUtf8(std::string_view utf8) {
         }
         out += byteOf(cp);
         i += extra + 1;
+    }
+    return out;
+}
+
+bool isNonAsciiUtf8(std::string_view bytes) {
+    bool beyondAscii = false;
+    for (size_t i = 0; i < bytes.size();) {
+        const auto character = strictUtf8At(bytes, i);
+        if (!character)
+            return false;
+        beyondAscii = beyondAscii || character->first >= 0x80;
+        i += character->second;
+    }
+    return beyondAscii;
+}
+
+std::optional<std::string> exactCp1252FromUtf8(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const auto character = strictUtf8At(utf8, i);
+        if (!character)
+            return std::nullopt;
+        // The C1 controls stand for the five undefined bytes in utf8FromCp1252, not for characters.
+        if (character->first >= 0x80 && character->first <= 0x9F)
+            return std::nullopt;
+        const auto byte = exactByteOf(character->first);
+        if (!byte)
+            return std::nullopt;
+        out += *byte;
+        i += character->second;
     }
     return out;
 }

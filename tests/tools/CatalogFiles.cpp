@@ -1,5 +1,6 @@
 // The catalog's file formats, the reply they give, and the service's listen addresses.
 #include "Catalog.h"
+#include "ClientReply.h"
 #include "ListenAddress.h"
 #include "ReplyBuilder.h"
 #include "ServiceHosts.h"
@@ -68,6 +69,58 @@ TEST(PackageList, NameDateAndTheRestAsDescription) {
     EXPECT_EQ(packages[2].name, "PLAIN");
     EXPECT_EQ(packages[2].date, "");
     EXPECT_THROW(parsePackageList("HALVIO|x|y\n |2004.05.12 10:22:33|no name\n"), CatalogError);
+}
+
+TEST(CatalogText, Utf8LinesAreConvertedOrRefusedAndWindows1252LinesKept) {
+    const struct {
+        const char* label;
+        std::string line;
+        std::string expected; // the description as served; empty: the line is a fault
+    } cases[] = {
+        {"Windows-1252", "Mise \xE0 jour \x80 \x9C", "Mise \xE0 jour \x80 \x9C"},
+        {"UTF-8 that maps", "Mise \xC3\xA0 jour \xE2\x82\xAC \xC5\x93", "Mise \xE0 jour \x80 \x9C"},
+        {"ASCII", "Nouvelle version", "Nouvelle version"},
+        {"UTF-8 outside the code page (CJK)", "Version \xE6\x97\xA5", ""},
+        {"UTF-8 outside the code page (check mark)", "Pr\xC3\xAAt \xE2\x9C\x93", ""},
+        {"a C1 control typed in UTF-8", "x \xC2\x81", ""},
+        // Bytes that no UTF-8 text holds: Windows-1252 as it is.
+        {"overlong form", "\xC0\xA9t\xE9", "\xC0\xA9t\xE9"},
+    };
+    for (const auto& c : cases) {
+        const PackageList list = readPackageList(
+            "# head\r\nA|2004.05.12 10:22:33|x\r\nB|2004.05.12 10:22:33|" + c.line + "\r\n", "packages.txt");
+        if (c.expected.empty()) {
+            ASSERT_EQ(list.faults.size(), 1u) << c.label;
+            EXPECT_EQ(list.faults[0].line, 3u) << c.label;
+            EXPECT_NE(list.faults[0].reason.find("UTF-8 text with a character that Windows-1252 has not"),
+                      std::string::npos)
+                << c.label;
+            ASSERT_EQ(list.packages.size(), 1u) << c.label;
+        } else {
+            EXPECT_TRUE(list.faults.empty()) << c.label << ": " << faultLine(list.faults.at(0));
+            ASSERT_EQ(list.packages.size(), 2u) << c.label;
+            EXPECT_EQ(list.packages[1].description, c.expected) << c.label;
+            EXPECT_EQ(list.packages[1].line, 3u) << c.label;
+        }
+    }
+    // A file saved with a UTF-8 byte order mark, and a UTF-8 line added to a Windows-1252 file.
+    const ClientEntry entry =
+        readClientFile("\xEF\xBB\xBFnom=Clinique \xC3\x89t\xC3\xA9\nstatement=update md set "
+                       "titre='Dre \xC9lise'\n",
+                       "clients/C1.txt");
+    EXPECT_TRUE(entry.faults.empty());
+    EXPECT_EQ(entry.settings.nom, "Clinique \xC9t\xE9");
+    EXPECT_EQ(entry.settings.statements, std::vector<std::string>{"update md set titre='Dre \xC9lise'"});
+}
+
+TEST(PublicationDate, IsTheUpdatersFormOfARealDateAndTime) {
+    for (const char* good : {"2004.05.12 10:22:33", "2004/05/12 10:22:33", "2024.02.29 23:59:59"})
+        EXPECT_TRUE(isPublicationDate(good)) << good;
+    for (const char* bad :
+         {"", "2004.05.12", "2004-05-12 10:22:33", "12.05.2004 10:22:33", "2004.05.12 10:22",
+          "2004.05.12  10:22:33", " 2004.05.12 10:22:33", "2004.13.12 10:22:33", "2023.02.29 10:22:33",
+          "2004.05.12 24:00:00", "2004.05.12 10:22:3x", "2004:05:12 10:22:33"})
+        EXPECT_FALSE(isPublicationDate(bad)) << bad;
 }
 
 TEST(PackageListReply, FollowsTheReplyGrammar) {

@@ -2,15 +2,16 @@
 // on SIGTERM or SIGINT; make-package writes packages that the platform's reader opens.
 #include "CatalogFixture.h"
 #include "ServiceTestSupport.h"
+#include "ToolRuns.h"
 #include "ZipError.h"
 #include "ZipReader.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
@@ -18,70 +19,6 @@ using namespace halvio::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-const QString kBin = QStringLiteral(HALVIO_BINARY_DIR "/bin/");
-
-struct Finished {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-Finished runTool(const QString& tool, const QStringList& arguments, const std::string& input = {}) {
-    QProcess process;
-    process.start(kBin + tool, arguments);
-    if (!process.waitForStarted(30000))
-        return {};
-    process.write(input.data(), static_cast<qint64>(input.size()));
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
-}
-
-// A server tool started with --ready-file; port() is the first address it reports.
-class ServerProcess {
-public:
-    ServerProcess(const QString& tool, QStringList arguments, const fs::path& readyFile)
-        : m_readyFile(readyFile) {
-        m_process.start(kBin + tool,
-                        arguments << "--ready-file" << QString::fromStdString(readyFile.string()));
-    }
-    ~ServerProcess() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    bool waitReady() {
-        return QTest::qWaitFor(
-                   [&] { return fs::exists(m_readyFile) || m_process.state() == QProcess::NotRunning; },
-                   30000) &&
-               fs::exists(m_readyFile);
-    }
-    int port() const {
-        const std::string first = readBytes(m_readyFile);
-        return std::stoi(first.substr(first.find(':') + 1));
-    }
-    // Sends the signal and returns the exit code of a normal exit, -1 otherwise.
-    int stopWith(int signalNumber) {
-        ::kill(static_cast<pid_t>(m_process.processId()), signalNumber);
-        if (!m_process.waitForFinished(30000) || m_process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return m_process.exitCode();
-    }
-    std::string output() { return m_process.readAllStandardOutput().toStdString(); }
-
-private:
-    QProcess m_process;
-    fs::path m_readyFile;
-};
-
-QString q(const fs::path& path) {
-    return QString::fromStdString(path.string());
-}
 
 TEST(UpdateServiceProcess, ServesUntilSigtermThenExitsCleanly) {
     CatalogFixture catalog;
@@ -222,6 +159,82 @@ TEST_F(MakePackage, NeedsExactlyOneContentAndAnOutput) {
     EXPECT_FALSE(fs::exists(path("p.zip")));
     EXPECT_EQ(
         runTool("make-package", {"--file", m_dir.filePath("missing"), m_dir.filePath("p.zip")}).exitCode, 1);
+}
+
+TEST_F(MakePackage, MakesAMissingFolderAndNamesTheOneItCannotWrite) {
+    const fs::path nested = path("catalog") + "/packages/halvio.zip";
+    const Finished made = runTool("make-package", {"--script", "update setup set km=0", q(nested)});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_EQ(unpack(nested.string()).second, "update setup set km=0\r\n");
+
+    writeBytes(path("plain-file"), "x");
+    const Finished underAFile =
+        runTool("make-package", {"--script", "x", m_dir.filePath("plain-file/packages/p.zip")});
+    EXPECT_EQ(underAFile.exitCode, 1);
+    EXPECT_NE(underAFile.err.find("cannot create the folder " + path("plain-file/packages")),
+              std::string::npos)
+        << underAFile.err;
+
+    // A folder that exists and takes no new file, even from root.
+    const Finished unwritable = runTool("make-package", {"--script", "x", "/proc/halvio-package.zip"});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.err.find("cannot write /proc/halvio-package.zip in the folder /proc: "),
+              std::string::npos)
+        << unwritable.err;
+}
+
+// The vendor's check before publishing: one FILE:LINE: REASON line per fault, exit code 1; none and 0
+// once mended.
+TEST(UpdateServiceCheck, NamesEveryFaultThenPassesTheMendedCatalog) {
+    CatalogFixture catalog;
+    catalog.writePackageList("# the packages of every clinic\n"
+                             "HALVIO|2004.05.12 10:22:33|Nouvelle version\n"
+                             "GABARITS|12/05/2004|Lettres\n"
+                             "UPDATEDIAG|2004.05.13 08:00:00|Renum\xC3\xA9rotation \xE2\x9C\x93\n"
+                             "MISSING|2004.05.14 00:00:00|Sans fichier\n");
+    for (const char* file : {"halvio.zip", "gabarits.zip", "updatediag.zip"})
+        catalog.writePackageFile(file, "package");
+    catalog.writeClient("EMPTY", "");
+    catalog.writeClient("COMMA", "nom=Clinique du Lac\nescompte=15,5\nID=47\n");
+    catalog.writeClient("GOOD",
+                        "nom=Clinique du Parc\nescompte=15\nID=47\npackage=SQL_A|2004.05.11|Script\n");
+    catalog.writePackageFile("sql_a.zip", "package");
+
+    const Finished faulty = runTool("update-service", {"--check", q(catalog.catalog())});
+    EXPECT_EQ(faulty.exitCode, 1) << faulty.err;
+    const std::vector<std::string> expected = {
+        "packages.txt:4: UTF-8 text with a character that Windows-1252 has not",
+        "packages.txt:3: the date \"12/05/2004\" is not yyyy.mm.dd hh:nn:ss",
+        "clients/COMMA.txt:2: the updater refuses the reply: ",
+        "packages.txt:5: no package file packages/missing.zip",
+        "clients/EMPTY.txt: the updater refuses the reply: ",
+        "clients/GOOD.txt:4: the date \"2004.05.11\" is not yyyy.mm.dd hh:nn:ss",
+    };
+    const QStringList lines = QString::fromStdString(faulty.out).split('\n', Qt::SkipEmptyParts);
+    for (const std::string& start : expected)
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [&](const QString& line) { return line.toStdString().rfind(start, 0) == 0; }))
+            << start << "\n"
+            << faulty.out;
+    EXPECT_NE(
+        faulty.out.find("clients/COMMA.txt:2: the updater refuses the reply: R\xC3\xA9ponse du serveur"),
+        std::string::npos)
+        << "the updater's reason, in UTF-8:\n"
+        << faulty.out;
+    EXPECT_NE(faulty.out.find("15,5"), std::string::npos) << faulty.out;
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.startsWith("packages.txt:") || line.startsWith("clients/")) << line.toStdString();
+
+    catalog.writePackageList("HALVIO|2004.05.12 10:22:33|Nouvelle version\n"
+                             "UPDATEDIAG|2004.05.13 08:00:00|Renum\xC3\xA9rotation\n");
+    catalog.writeClient("EMPTY", "ID=0\n");
+    catalog.writeClient("COMMA", "nom=Clinique du Lac\nescompte=15.5\nID=47\n");
+    catalog.writeClient("GOOD",
+                        "nom=Clinique du Parc\nescompte=15\nID=47\npackage=SQL_A|2004.05.11 09:00:00|x\n");
+    const Finished mended = runTool("update-service", {"--check", q(catalog.catalog())});
+    EXPECT_EQ(mended.exitCode, 0) << mended.out << mended.err;
+    EXPECT_EQ(mended.out, "");
+    EXPECT_EQ(runTool("update-service", {"--check", q(catalog.path("none"))}).exitCode, 1);
 }
 
 } // namespace

@@ -140,11 +140,15 @@ TEST_F(ReportExchange, UnknownClientGetsTheDefaultEntry) {
     EXPECT_EQ(running.service().storedReports().size(), 3u);
 }
 
-TEST_F(ReportExchange, UnknownClientWithoutDefaultIs404ButItsReportIsKept) {
+// A catalog with a package list only (the vendor's first catalog) serves every clinic.
+TEST_F(ReportExchange, UnknownClientWithoutDefaultGetsTheBuiltInEntryAndItsReportIsKept) {
     RunningService running(m_catalog);
     const auto result = running.client().Post("/NOUVEAU.maj", "report of a new clinic", "text/html");
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, 404);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_EQ(result->body, "nom=|escompte=|ID=0\r\n\r\n" + commonPackageLines());
+    EXPECT_TRUE(running.waitForLogLine(" POST /NOUVEAU.maj 200 "));
+    EXPECT_TRUE(running.waitForLogLine("entry=built-in"));
     ASSERT_EQ(running.service().storedReports().size(), 1u);
     EXPECT_EQ(readBytes(running.service().storedReports()[0]), "report of a new clinic");
 }
@@ -155,7 +159,7 @@ TEST_F(ReportExchange, MalformedClientFileIs500) {
     const auto result = running.client().Post("/BROKEN.maj", "x", "text/html");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->status, 500);
-    EXPECT_TRUE(running.waitForLogLine("clients/BROKEN.txt, line 2"));
+    EXPECT_TRUE(running.waitForLogLine("fault=clients/BROKEN.txt:2: key=value expected"));
 }
 
 TEST_F(ReportExchange, CatalogChangesApplyToTheNextRequest) {

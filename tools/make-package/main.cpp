@@ -110,6 +110,23 @@ std::string scriptContent(const std::vector<std::string>& arguments) {
     return halvio::joinCrLfLines(lines);
 }
 
+// The package's folder is made when missing (a catalog's packages/ folder, on its first package); a
+// folder that cannot be made or written is named, which the ZIP library's own message does not do.
+void writeIntoFolder(const halvio::platform::ZipWriter& writer, const std::string& output) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::absolute(output).parent_path();
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error)
+        throw std::runtime_error("cannot create the folder " + folder.string() + ": " + error.message());
+    try {
+        writer.writeTo(output);
+    } catch (const std::exception& failure) {
+        throw std::runtime_error("cannot write " + output + " in the folder " + folder.string() + ": " +
+                                 failure.what());
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -144,7 +161,7 @@ int main(int argc, char** argv) {
         writer.addEntry(entryName, std::move(content));
         for (const std::string& extra : options.extraFiles)
             writer.addEntry(fs::path(extra).filename().string(), readFile(extra));
-        writer.writeTo(options.output);
+        writeIntoFolder(writer, options.output);
         std::cout << "make-package: " << options.output << ": entry " << entryName << ", " << contentSize
                   << " bytes, " << fs::file_size(options.output) << " bytes in the package file" << std::endl;
     } catch (const std::exception& error) {

@@ -2,7 +2,9 @@
 
 #include "Fonction.h"
 #include "TextLines.h"
+#include "Windows1252.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -11,6 +13,9 @@ namespace halvio::tools {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+const char* const kDefaultClientFile = "clients/default.txt";
 
 bool isSkipped(const std::string& line) {
     return Trimmed(line).empty() || line.front() == '#';
@@ -33,109 +38,165 @@ std::optional<std::string> readBytes(const fs::path& path) {
     return bytes.str();
 }
 
-PublishedPackage parsePackageLine(const std::string& line) {
-    PublishedPackage package;
-    const size_t first = line.find('|');
-    package.name = line.substr(0, first);
-    if (first != std::string::npos) {
-        const size_t second = line.find('|', first + 1);
-        package.date = line.substr(first + 1, second == std::string::npos ? second : second - first - 1);
-        if (second != std::string::npos)
-            package.description = line.substr(second + 1);
+// The lines of a catalog file that carry something, numbered from 1, as Windows-1252 bytes. A line
+// typed in UTF-8 is converted, or becomes a fault when a character has no byte in the code page:
+// serving it as it is would store it garbled in the clinic's database. Detection is per line, so a
+// line appended from a UTF-8 terminal to a Windows-1252 file is read right.
+struct TextLine {
+    size_t number;
+    std::string bytes;
+};
+std::vector<TextLine> textLines(std::string_view bytes, const std::string& file,
+                                std::vector<CatalogFault>& faults) {
+    if (bytes.starts_with(kUtf8ByteOrderMark))
+        bytes.remove_prefix(kUtf8ByteOrderMark.size());
+    std::vector<TextLine> lines;
+    const std::vector<std::string> split = splitLines(bytes);
+    for (size_t i = 0; i < split.size(); ++i) {
+        if (isSkipped(split[i]))
+            continue;
+        if (!isNonAsciiUtf8(split[i])) {
+            lines.push_back({i + 1, split[i]});
+        } else if (auto converted = exactCp1252FromUtf8(split[i])) {
+            lines.push_back({i + 1, std::move(*converted)});
+        } else {
+            faults.push_back({file, i + 1,
+                              "UTF-8 text with a character that Windows-1252 has not (the clinics' "
+                              "code page): write it without that character"});
+        }
     }
-    if (Trimmed(package.name).empty())
-        throw CatalogError("a package without a name: " + line);
+    return lines;
+}
+
+std::optional<PublishedPackage> packageLine(const TextLine& line, const std::string& text,
+                                            const std::string& file, std::vector<CatalogFault>& faults) {
+    PublishedPackage package;
+    const size_t first = text.find('|');
+    package.name = text.substr(0, first);
+    if (first != std::string::npos) {
+        const size_t second = text.find('|', first + 1);
+        package.date = text.substr(first + 1, second == std::string::npos ? second : second - first - 1);
+        if (second != std::string::npos)
+            package.description = text.substr(second + 1);
+    }
+    if (Trimmed(package.name).empty()) {
+        faults.push_back({file, line.number, "a package without a name"});
+        return std::nullopt;
+    }
+    package.file = file;
+    package.line = line.number;
     return package;
+}
+
+void throwFirstFault(const std::vector<CatalogFault>& faults) {
+    if (!faults.empty())
+        throw CatalogError("line " + std::to_string(faults.front().line) + ": " + faults.front().reason);
 }
 
 } // namespace
 
-ClientEntry parseClientFile(std::string_view bytes) {
+std::string faultLine(const CatalogFault& fault) {
+    if (fault.line == 0)
+        return fault.file + ": " + fault.reason;
+    return fault.file + ":" + std::to_string(fault.line) + ": " + fault.reason;
+}
+
+ClientEntry readClientFile(std::string_view bytes, const std::string& file) {
     ClientEntry entry;
-    const std::vector<std::string> lines = splitLines(bytes);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (isSkipped(line))
+    entry.file = file;
+    for (const TextLine& line : textLines(bytes, file, entry.faults)) {
+        const size_t equals = line.bytes.find('=');
+        if (equals == std::string::npos) {
+            entry.faults.push_back({file, line.number, "key=value expected"});
             continue;
-        const std::string where = "line " + std::to_string(i + 1);
-        const size_t equals = line.find('=');
-        if (equals == std::string::npos)
-            throw CatalogError(where + ": key=value expected");
-        const std::string key = lowerAscii(Trimmed(line.substr(0, equals)));
-        const std::string value = line.substr(equals + 1);
-        if (key == "nom")
-            entry.settings.nom = value;
-        else if (key == "escompte")
-            entry.settings.escompte = value;
-        else if (key == "id")
-            entry.settings.id = value;
-        else if (key == "statement")
-            entry.settings.statements.push_back(value);
-        else if (key == "package") {
-            try {
-                entry.packages.push_back(parsePackageLine(value));
-            } catch (const CatalogError& error) {
-                throw CatalogError(where + ": " + error.what());
-            }
-        } else
-            throw CatalogError(where + ": unknown key " + key);
+        }
+        const std::string key = lowerAscii(Trimmed(line.bytes.substr(0, equals)));
+        std::string value = line.bytes.substr(equals + 1);
+        if (key == "nom") {
+            entry.settings.nom = std::move(value);
+            entry.lines.nom = line.number;
+        } else if (key == "escompte") {
+            entry.settings.escompte = std::move(value);
+            entry.lines.escompte = line.number;
+        } else if (key == "id") {
+            entry.settings.id = std::move(value);
+            entry.lines.id = line.number;
+        } else if (key == "statement") {
+            entry.settings.statements.push_back(std::move(value));
+            entry.lines.statements.push_back(line.number);
+        } else if (key == "package") {
+            if (auto package = packageLine(line, value, file, entry.faults))
+                entry.packages.push_back(std::move(*package));
+        } else {
+            entry.faults.push_back({file, line.number, "unknown key " + key});
+        }
     }
     return entry;
 }
 
+PackageList readPackageList(std::string_view bytes, const std::string& file) {
+    PackageList list;
+    for (const TextLine& line : textLines(bytes, file, list.faults))
+        if (auto package = packageLine(line, line.bytes, file, list.faults))
+            list.packages.push_back(std::move(*package));
+    return list;
+}
+
+ClientEntry parseClientFile(std::string_view bytes) {
+    ClientEntry entry = readClientFile(bytes, {});
+    throwFirstFault(entry.faults);
+    return entry;
+}
+
 std::vector<PublishedPackage> parsePackageList(std::string_view bytes) {
-    std::vector<PublishedPackage> packages;
-    for (const std::string& line : splitLines(bytes))
-        if (!isSkipped(line))
-            packages.push_back(parsePackageLine(line));
-    return packages;
+    PackageList list = readPackageList(bytes, {});
+    throwFirstFault(list.faults);
+    return std::move(list.packages);
+}
+
+ClientEntry builtInClientEntry() {
+    ClientEntry entry;
+    entry.settings.id = "0";
+    return entry;
 }
 
 Catalog::Catalog(fs::path root) : m_root(std::move(root)) {}
 
-std::optional<ClientEntry> Catalog::client(std::string_view code) const {
-    std::optional<std::string> bytes;
-    std::string file;
+ClientEntry Catalog::client(std::string_view code) const {
     if (isPlainFileName(code)) {
-        file = "clients/" + std::string(code) + ".txt";
-        bytes = readBytes(m_root / file);
+        const std::string file = "clients/" + std::string(code) + ".txt";
+        if (const auto bytes = readBytes(m_root / file))
+            return readClientFile(*bytes, file);
     }
-    if (!bytes) {
-        file = "clients/default.txt";
-        bytes = readBytes(m_root / file);
-    }
-    if (!bytes)
-        return std::nullopt;
-    try {
-        return parseClientFile(*bytes);
-    } catch (const CatalogError& error) {
-        throw CatalogError(file + ", " + error.what());
-    }
+    if (const auto bytes = readBytes(m_root / kDefaultClientFile))
+        return readClientFile(*bytes, kDefaultClientFile);
+    return builtInClientEntry();
 }
 
-std::vector<OfferedPackage> Catalog::offeredPackages(const ClientEntry& client,
-                                                     std::vector<std::string>* missingFiles) const {
-    std::vector<PublishedPackage> published;
-    if (const auto common = readBytes(m_root / "packages.txt")) {
-        try {
-            published = parsePackageList(*common);
-        } catch (const CatalogError& error) {
-            throw CatalogError(std::string("packages.txt: ") + error.what());
-        }
+std::vector<std::string> Catalog::clientFiles() const {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (fs::directory_iterator it(m_root / "clients", error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (isPlainFileName(name) && name.size() > 4 && name.ends_with(".txt") && it->is_regular_file(error))
+            files.push_back("clients/" + name);
     }
-    published.insert(published.end(), client.packages.begin(), client.packages.end());
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
-    std::vector<OfferedPackage> offered;
-    for (const PublishedPackage& package : published) {
-        OfferedPackage offer{package.name, package.date, package.description, 0};
-        const std::string fileName = packageFileName(package.name);
-        if (const auto path = packageFile(fileName))
-            offer.size = fs::file_size(*path);
-        else if (missingFiles)
-            missingFiles->push_back(fileName);
-        offered.push_back(std::move(offer));
-    }
-    return offered;
+ClientEntry Catalog::clientFile(const std::string& file) const {
+    const auto bytes = readBytes(m_root / file);
+    if (!bytes)
+        throw CatalogError("cannot read " + (m_root / file).string());
+    return readClientFile(*bytes, file);
+}
+
+PackageList Catalog::packageList() const {
+    if (const auto bytes = readBytes(m_root / "packages.txt"))
+        return readPackageList(*bytes, "packages.txt");
+    return {};
 }
 
 std::optional<fs::path> Catalog::packageFile(std::string_view fileName) const {

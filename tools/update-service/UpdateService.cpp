@@ -1,6 +1,7 @@
 #include "UpdateService.h"
 
 #include "Catalog.h"
+#include "ClientReply.h"
 #include "ReportStore.h"
 #include "ServiceHosts.h"
 
@@ -72,17 +73,21 @@ private:
         try {
             const fs::path stored = m_reports.store(code, request.body);
             addRequestLogNote("report=" + stored.string());
-            const auto client = m_catalog.client(code);
-            if (!client) {
-                addRequestLogNote("unknown-client");
-                response.status = 404;
+            const ClientEntry entry = m_catalog.client(code);
+            if (entry.file.empty())
+                addRequestLogNote("entry=built-in");
+            const ClientReply reply = buildClientReply(m_catalog, entry, m_catalog.packageList());
+            for (const MissingPackageFile& missing : reply.missingFiles)
+                addRequestLogNote("missing-package-file=" + missing.fileName);
+            // A reply the updater would refuse, or one built from lines that could not be read, is
+            // not sent: the clinic's database keeps its settings and the clinic tries again later.
+            if (!reply.faults.empty()) {
+                for (const CatalogFault& fault : reply.faults)
+                    addRequestLogNote("fault=" + faultLine(fault));
+                response.status = 500;
                 return;
             }
-            std::vector<std::string> missing;
-            const auto offered = m_catalog.offeredPackages(*client, &missing);
-            for (const std::string& file : missing)
-                addRequestLogNote("missing-package-file=" + file);
-            response.set_content(buildPackageListReply(client->settings, offered), "text/html");
+            response.set_content(reply.body, "text/html");
             response.status = 200;
         } catch (const std::exception& error) {
             addRequestLogNote(std::string("error: ") + error.what());

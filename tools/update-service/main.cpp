@@ -1,4 +1,7 @@
 // update-service: the reference update service as a process. Stops on SIGINT or SIGTERM with exit 0.
+// With --check it only checks a catalog and ends.
+#include "Catalog.h"
+#include "CatalogCheck.h"
 #include "ToolProcess.h"
 #include "UpdateService.h"
 
@@ -6,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -15,6 +19,9 @@ namespace {
 const char* const kUsage =
     "usage: update-service [--catalog DIR] [--reports DIR] [--listen HOST:PORT]... [--ready-file PATH]\n"
     "                      [--pid-file PATH]\n"
+    "       update-service --check DIR\n"
+    "  --check DIR        check the catalog folder as the service reads it, print one line per fault\n"
+    "                     (FILE:LINE: REASON) and end: exit code 0 when it has none, 1 otherwise\n"
     "  --catalog DIR      catalog folder (default: catalog)\n"
     "  --reports DIR      where received client reports are stored (default: reports)\n"
     "  --listen HOST:PORT address to listen on, repeatable; port 0 takes a free port\n"
@@ -26,6 +33,7 @@ struct Options {
     halvio::tools::UpdateServiceConfig config;
     std::string readyFile;
     std::string pidFile;
+    std::string check;
 };
 
 Options parseOptions(int argc, char** argv) {
@@ -51,11 +59,37 @@ Options parseOptions(int argc, char** argv) {
             options.readyFile = value;
         else if (option == "--pid-file")
             options.pidFile = value;
+        else if (option == "--check")
+            options.check = value;
         else
             throw std::invalid_argument("unknown option: " + option);
     }
     options.config.listen = halvio::tools::withoutRepeats(options.config.listen);
     return options;
+}
+
+// Prints every fault, prefixed when they come with a running service's start.
+size_t printCatalogFaults(const std::filesystem::path& catalog, const char* prefix) {
+    const auto faults = halvio::tools::checkCatalog(halvio::tools::Catalog(catalog));
+    for (const auto& fault : faults)
+        std::cout << prefix << faultLine(fault) << "\n";
+    std::cout << std::flush;
+    return faults.size();
+}
+
+int checkOnly(const std::filesystem::path& catalog) {
+    try {
+        if (!std::filesystem::is_directory(catalog))
+            throw std::runtime_error("no catalog folder at " + catalog.string());
+        const size_t faults = printCatalogFaults(catalog, "");
+        std::cerr << "update-service: " << catalog.string() << ": "
+                  << (faults == 0 ? std::string("no fault") : std::to_string(faults) + " fault(s)")
+                  << std::endl;
+        return faults == 0 ? 0 : 1;
+    } catch (const std::exception& error) {
+        std::cerr << "update-service: " << error.what() << std::endl;
+        return 1;
+    }
 }
 
 } // namespace
@@ -70,6 +104,8 @@ int main(int argc, char** argv) {
         std::cerr << "update-service: " << error.what() << "\n" << kUsage;
         return 2;
     }
+    if (!options.check.empty())
+        return checkOnly(options.check);
     options.config.log = [](const std::string& line) { std::cout << line << std::endl; };
     try {
         if (!options.pidFile.empty())
@@ -80,6 +116,16 @@ int main(int argc, char** argv) {
             std::cout << "update-service: listening on " << toText(address) << std::endl;
         std::cout << "update-service: catalog " << options.config.catalog.string() << ", reports "
                   << options.config.reports.string() << std::endl;
+        if (!std::filesystem::exists(options.config.catalog / "clients" / "default.txt"))
+            std::cout << "update-service: no clients/default.txt: a client without an entry of its own gets "
+                         "the built-in one (nom and escompte empty, ID=0)"
+                      << std::endl;
+        // The faults as of the start; each request is checked again, as the catalog may change.
+        try {
+            printCatalogFaults(options.config.catalog, "update-service: catalog fault: ");
+        } catch (const halvio::tools::CatalogError& error) {
+            std::cout << "update-service: catalog fault: " << error.what() << std::endl;
+        }
         if (!options.readyFile.empty())
             writeFileAtomically(options.readyFile, addressLines(service.boundAddresses()));
         const int signalNumber = waitForStopSignal();

@@ -26,7 +26,8 @@ const char* const kUsage =
     "  --entry-name NAME  name of the first entry (default: the file's name, else OUT's name\n"
     "                     with .sql for a script and no extension for standard input)\n"
     "  --extra-file PATH  a further entry after the content, which the updater ignores; repeatable\n"
-    "  --password TEXT    package password (default: -vorpa); an empty one stores unencrypted\n";
+    "  --password TEXT    package password (default: -vorpa); an empty one stores unencrypted\n"
+    "OUT.zip's folder is created when it is missing.\n";
 
 const char* const kPackagePassword = "-vorpa";
 

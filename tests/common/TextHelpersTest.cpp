@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace halvio;
 
 TEST(TextHelpers, ReplaceAllFindsLeftToRightWithoutOverlapsAndRespectsCase) {
@@ -69,6 +71,30 @@ TEST(TextHelpers, Windows1252RoundTripsEveryByte) {
     EXPECT_EQ(fr("é à œ €"), "\xE9 \xE0 \x9C \x80");
     EXPECT_EQ(utf8FromCp1252("\x80"), "€");
     EXPECT_EQ(cp1252FromUtf8("日"), "?");
+}
+
+// Text typed in UTF-8 told from the system's Windows-1252 bytes, and converted only when nothing is lost.
+TEST(TextHelpers, Utf8IsRecognisedStrictlyAndConvertedExactly) {
+    const struct {
+        const char* label;
+        std::string text;
+        bool utf8;
+        std::optional<std::string> exact;
+    } cases[] = {
+        {"ASCII only", "Mise a jour", false, "Mise a jour"},
+        {"accents and euro sign", "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xC5\x93", true, "\xE9t\xE9 \x80 \x9C"},
+        {"Windows-1252 French", "\xE9t\xE9", false, std::nullopt},
+        {"a character Windows-1252 lacks", "\xF0\x9F\x98\x80", true, std::nullopt},
+        {"a C1 control", "\xC2\x81", true, std::nullopt},
+        {"overlong", "\xC0\xAF", false, std::nullopt},
+        {"surrogate", "\xED\xA0\x80", false, std::nullopt},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", false, std::nullopt},
+        {"cut short", "\xC3", false, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isNonAsciiUtf8(c.text), c.utf8) << c.label;
+        EXPECT_EQ(exactCp1252FromUtf8(c.text), c.exact) << c.label;
+    }
 }
 
 TEST(TextHelpers, AsciiCaseFoldingLeavesOtherBytes) {

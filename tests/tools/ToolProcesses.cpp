@@ -54,6 +54,42 @@ TEST(UpdateServiceProcess, ServesUntilSigtermThenExitsCleanly) {
     EXPECT_TRUE(readBytes(fs::directory_iterator(catalog.reports())->path()) == allByteValues());
 }
 
+// At its start the service says which entry unknown clients get and lists the catalog's faults; it
+// serves all the same, and refuses the faulty entry at its request.
+TEST(UpdateServiceProcess, TellsTheCatalogsFaultsAtItsStart) {
+    CatalogFixture catalog;
+    catalog.writeClient("COMMA", "nom=Clinique du Lac\nescompte=15,5\nID=47\n");
+    catalog.writePackageList("HALVIO|2004.05.12 10:22:33|Programme\n");
+    ServerProcess service(
+        "update-service",
+        {"--catalog", q(catalog.catalog()), "--reports", q(catalog.reports()), "--listen", "127.0.0.1:0"},
+        catalog.path("ready"));
+    ASSERT_TRUE(service.waitReady()) << service.output();
+    httplib::Client client("127.0.0.1", service.port());
+    const auto refused = client.Post("/COMMA.maj", "report", "text/html");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 500);
+    const auto served = client.Post("/OTHER.maj", "report", "text/html");
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->status, 200);
+
+    EXPECT_EQ(service.stopWith(SIGTERM), 0);
+    const std::string out = service.output();
+    EXPECT_NE(
+        out.find("update-service: no clients/default.txt: a client without an entry of its own gets the "
+                 "built-in one"),
+        std::string::npos)
+        << out;
+    EXPECT_NE(out.find("update-service: catalog fault: clients/COMMA.txt:2: the updater refuses the reply: "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("update-service: catalog fault: packages.txt:1: no package file packages/halvio.zip"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(" POST /COMMA.maj 500 in=6 out=0 report="), std::string::npos) << out;
+    EXPECT_NE(out.find(" fault=clients/COMMA.txt:2: "), std::string::npos) << out;
+}
+
 TEST(UpdateServiceProcess, PortInUseAndBadOptionsEndTheProcess) {
     CatalogFixture catalog;
     RunningService holder(catalog);

@@ -4,11 +4,13 @@
 #include "Files.h"
 #include "Fonction.h"
 #include "Model.h"
+#include "PackageFailure.h"
 #include "PackageNames.h"
 #include "RunContext.h"
 #include "RunView.h"
 #include "TextLines.h"
 #include "Windows1252.h"
+#include "ZipError.h"
 #include "ZipReader.h"
 
 #include <algorithm>
@@ -88,17 +90,19 @@ void recordPackage(Model& model, std::string_view recordName, std::string_view d
     model.IBTransaction1.commit();
 }
 
-std::string unpackAndRecord(RunContext& run, const std::string& packagePath, const std::string& fileName,
-                            const std::string& recordName) {
+std::string unpackAndRun(RunContext& run, const std::string& packagePath, const std::string& fileName) {
     Model& model = run.model;
-    std::string content = unpackPackage(run.uz, packagePath);
+    std::string content;
+    try {
+        content = unpackPackage(run.uz, packagePath);
+    } catch (const platform::ZipError& error) {
+        throw PackageFailure(error, damagedPackageNotice(Trimmed(model.tmem.current().NOM)));
+    }
     const std::string kindName = packageKindName(fileName);
     run.view.repaintNow();
     model.IB.open();
     if (isScriptPackage(kindName))
         runScriptPackage(model, content);
-    const PackageRow& row = model.tmem.current();
-    recordPackage(model, recordName, Trimmed(row.DESCRIPTION), Trimmed(row.DATES), content);
     return content;
 }
 

@@ -14,9 +14,9 @@ namespace platform {
 class ZipReader;
 }
 
-// The decrypted bytes of the archive's first entry. The archive is closed before this returns,
-// whatever happened; the package file is deleted only once its content is out (a failed deletion
-// is ignored), so a package that cannot be unpacked stays in the update folder.
+// The decrypted bytes of the archive's first entry, which must be a file. The archive is closed before this
+// returns, whatever happened; the package file is deleted only once its content is out (a failed deletion is
+// ignored), so a package that cannot be unpacked stays in the update folder.
 std::string unpackPackage(platform::ZipReader& uz, const std::string& packagePath);
 
 // Runs a script package line by line, each non-empty line executed and committed by itself in
@@ -30,11 +30,11 @@ void runScriptPackage(Model& model, std::string_view content);
 void recordPackage(Model& model, std::string_view recordName, std::string_view description,
                    std::string_view dates, std::string_view content);
 
-// The package steps' unpacking and recording of the current tmem row, whose file is at packagePath:
-// opens IB for the rest of the package steps, runs the package when fileName names a script, and
-// records it. Returns the package content for the special handling that follows.
-std::string unpackAndRecord(RunContext& run, const std::string& packagePath, const std::string& fileName,
-                            const std::string& recordName);
+// The package steps' unpacking of the current tmem row, whose file is at packagePath: opens IB for
+// the rest of the package steps and runs the package when fileName names a script. Returns the
+// package content, which the special handling and the record (recordPackage) take next. An archive
+// that cannot be unpacked is a PackageFailure, the package file left in place.
+std::string unpackAndRun(RunContext& run, const std::string& packagePath, const std::string& fileName);
 
 // Writes the present local time into SETUP.MAJ, with IB opened for it and closed after it.
 void stampEndOfRun(Model& model);

@@ -5,6 +5,7 @@
 #include "Fonction.h"
 #include "Model.h"
 #include "PackageDownload.h"
+#include "PackageFailure.h"
 #include "PackageInstaller.h"
 #include "PackageNames.h"
 #include "ProgramPath.h"
@@ -12,8 +13,10 @@
 #include "RunView.h"
 #include "ServiceHosts.h"
 #include "SpecialPackages.h"
+#include "SystemError.h"
 #include "Windows1252.h"
 
+#include <cstddef>
 #include <exception>
 
 namespace halvio {
@@ -34,7 +37,13 @@ std::string shownName(std::string_view name) {
     return shown;
 }
 
-// The end of the run after a package file could not be fetched or saved.
+void closeClinicDatabase(Model& model) {
+    if (model.IBTransaction1.isActive())
+        model.IBTransaction1.rollback();
+    model.IB.close();
+}
+
+// The end of the run after a package file could not be fetched.
 void endRunAfterFailedDownload(RunContext& run, const std::exception& error) {
     run.model.tmem.post();
     run.view.showPlainMessage(error.what());
@@ -43,10 +52,53 @@ void endRunAfterFailedDownload(RunContext& run, const std::exception& error) {
     run.view.closeWindow();
 }
 
-void closeClinicDatabase(Model& model) {
-    if (model.IBTransaction1.isActive())
-        model.IBTransaction1.rollback();
-    model.IB.close();
+// The end of the run after a package step failed once its file had arrived: the package is not
+// recorded, the clinic database is left without a transaction, and the window closes unstamped.
+void endRunAfterFailedPackage(RunContext& run, const PackageFailure& failure) {
+    run.model.tmem.post();
+    run.view.showPlainMessage(failure.what());
+    run.model.log(failure.what());
+    run.model.log(failure.notice());
+    run.view.showMessageForm(failure.notice(), 80);
+    closeClinicDatabase(run.model);
+    run.view.closeWindow();
+}
+
+// The package file, saved whole or not at all: a file cut by a full disk is never left behind.
+void savePackageFile(Model& model, const std::string& packagePath, const platform::ByteBuffer& buffer) {
+    model.log("Tentative de sauver sur " + packagePath);
+    try {
+        platform::replaceFileAtomically(packagePath, buffer.view());
+    } catch (const platform::SystemError& error) {
+        throw PackageFailure(error, fileNotSavedNotice(packagePath));
+    }
+    model.log(fr("Fichier sauvé"));
+}
+
+// Unpacking, the steps that must be complete before the record, the record, then the steps after it.
+PackageOutcome installPackage(RunContext& run, const std::string& packagePath, const std::string& fileName,
+                              const std::string& record) {
+    Model& model = run.model;
+    const std::size_t packageRow = model.tmem.currentIndex();
+    std::string content;
+    SpecialPackage special = SpecialPackage::None;
+    try {
+        content = unpackAndRun(run, packagePath, fileName);
+        special = prepareSpecialPackage(run, content);
+    } catch (const PackageFailure& failure) {
+        endRunAfterFailedPackage(run, failure);
+        return PackageOutcome::RunEnded;
+    }
+    const PackageRow& row = model.tmem.row(packageRow);
+    recordPackage(model, record, Trimmed(row.DESCRIPTION), Trimmed(row.DATES), content);
+    if (handleSpecialPackage(run, special, content).endsTransfer)
+        return PackageOutcome::RunEnded;
+
+    content.clear();
+    content.shrink_to_fit();
+    run.view.repaintNow();
+    closeClinicDatabase(model);
+    return PackageOutcome::Done;
 }
 
 PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder) {
@@ -67,12 +119,15 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
 
     try {
         platform::ByteBuffer buffer;
-        downloadPackage(run, fileName, buffer);
-        model.log("Tentative de sauver sur " + packagePath);
-        platform::writeWholeFile(packagePath, buffer.view());
-        model.log(fr("Fichier sauvé"));
-    } catch (const std::exception& error) {
-        endRunAfterFailedDownload(run, error);
+        try {
+            downloadPackage(run, fileName, buffer);
+        } catch (const std::exception& error) {
+            endRunAfterFailedDownload(run, error);
+            return PackageOutcome::RunEnded;
+        }
+        savePackageFile(model, packagePath, buffer);
+    } catch (const PackageFailure& failure) {
+        endRunAfterFailedPackage(run, failure);
         return PackageOutcome::RunEnded;
     }
     const std::int64_t total = std::int64_t{run.runningTotal} + tmem.current().TAILLE.value_or(0);
@@ -80,16 +135,7 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
 
     tmem.setPc(100);
     model.SetPackageState("Transmis");
-
-    std::string content = unpackAndRecord(run, packagePath, fileName, record);
-    if (handleSpecialPackage(run, content).endsTransfer)
-        return PackageOutcome::RunEnded;
-
-    content.clear();
-    content.shrink_to_fit();
-    view.repaintNow();
-    closeClinicDatabase(model);
-    return PackageOutcome::Done;
+    return installPackage(run, packagePath, fileName, record);
 }
 
 } // namespace

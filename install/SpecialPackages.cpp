@@ -4,10 +4,14 @@
 #include "Files.h"
 #include "Fonction.h"
 #include "Model.h"
+#include "PackageFailure.h"
 #include "ProgramPath.h"
 #include "RunContext.h"
 #include "SelfUpdate.h"
+#include "SystemError.h"
 #include "WorkstationNotifier.h"
+
+#include <exception>
 
 namespace halvio {
 
@@ -42,21 +46,32 @@ std::string programFileNameOf(SpecialPackage package) {
     return {};
 }
 
-SpecialHandlingOutcome handleSpecialPackage(RunContext& context, std::string_view content) {
-    SpecialHandlingOutcome outcome;
-    outcome.packageRow = context.model.tmem.currentIndex();
+SpecialPackage prepareSpecialPackage(RunContext& context, std::string_view content) {
     const SpecialPackage package = specialPackageOf(context.model.tmem.current().NOM);
-
     const std::string programFile = programFileNameOf(package);
     if (!programFile.empty()) {
-        const std::string updateFolder = platform::joinPath(context.programFolder, "update");
-        platform::writeWholeFile(platform::joinPath(updateFolder, programFile), content);
+        const std::string path =
+            platform::joinPath(platform::joinPath(context.programFolder, "update"), programFile);
+        try {
+            platform::replaceFileAtomically(path, content);
+        } catch (const platform::SystemError& error) {
+            throw PackageFailure(error, fileNotSavedNotice(path));
+        }
     }
+    if (package == SpecialPackage::UpdateDiag) {
+        try {
+            diag(context);
+        } catch (const std::exception& error) {
+            throw PackageFailure(error, diagNotCompletedNotice());
+        }
+    }
+    return package;
+}
 
+SpecialHandlingOutcome handleSpecialPackage(RunContext& context, SpecialPackage package,
+                                            std::string_view content) {
+    SpecialHandlingOutcome outcome;
     switch (package) {
-    case SpecialPackage::UpdateDiag:
-        diag(context);
-        break;
     case SpecialPackage::Halvio:
         notifyWorkstations(context.model, context.httplocal);
         break;
@@ -65,6 +80,7 @@ SpecialHandlingOutcome handleSpecialPackage(RunContext& context, std::string_vie
         outcome.endsTransfer = true;
         break;
     case SpecialPackage::None:
+    case SpecialPackage::UpdateDiag:
     case SpecialPackage::HHalvio:
     case SpecialPackage::Halvio26:
         break;

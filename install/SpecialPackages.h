@@ -1,8 +1,8 @@
 #pragma once
-// The step of the transfer after a package was recorded: a few package names stand for program
-// files of the clinic application, for the DIAG migration, or for the updater itself.
+// The special handling of the transfer: a few package names stand for program files of the clinic
+// application, for the DIAG migration, or for the updater itself. What a failure must leave
+// unrecorded is done before the package is recorded; the rest after it.
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,18 +19,24 @@ SpecialPackage specialPackageOf(std::string_view packageName);
 // The file that the package writes into the update folder ("halvio.exe"), empty when it writes none.
 std::string programFileNameOf(SpecialPackage package);
 
+// The steps of tmem's current package that must be complete before it is recorded, with the package
+// content (the first file of its archive) in memory and IB open: HALVIO, HHALVIO and HALVIO26/27 put
+// their program file into the update folder whole or not at all, UPDATEDIAG runs the DIAG migration
+// (which leaves tmem on a progress row of its own, appended at the end of the table). A failure is a
+// PackageFailure: the package is then not to be recorded, so that the next run fetches it again.
+// Returns the special package the row names.
+SpecialPackage prepareSpecialPackage(RunContext& context, std::string_view content);
+
 struct SpecialHandlingOutcome {
     // MAJ_KLISO: the updater is being replaced and its window is closing; the transfer returns at
     // once, leaving the later rows and the end-of-run stamp alone.
     bool endsTransfer = false;
-    // The package's row in tmem when the step began. UPDATEDIAG leaves tmem on the migration's own
-    // progress row, appended at the end of the table.
-    std::size_t packageRow = 0;
 };
 
-// Carries out what tmem's current package asks for, with the package content (the first file of
-// its archive) in memory and IB open. Failures to write a file, to read the workstations or of the
-// migration propagate; a workstation that cannot be told is passed over in silence.
-SpecialHandlingOutcome handleSpecialPackage(RunContext& context, std::string_view content);
+// The steps after the package was recorded: HALVIO tells every workstation, MAJ_KLISO replaces the
+// updater. Failures to read the workstations or of the replacement propagate; a workstation that
+// cannot be told is passed over in silence.
+SpecialHandlingOutcome handleSpecialPackage(RunContext& context, SpecialPackage package,
+                                            std::string_view content);
 
 } // namespace halvio

@@ -1,7 +1,8 @@
 #pragma once
 // The body of an HTTP reply, held whole in memory: a package file reaches hundreds of MiB. The
 // storage comes straight from the page allocator so that a reply of announced length is sized
-// once, a large one is backed by huge pages, and growth does not copy what has arrived.
+// once (up to the room a request takes ahead, kMaxRoomAhead), a large one is backed by huge pages,
+// and growth does not copy what has arrived.
 
 #include <cstddef>
 #include <string_view>

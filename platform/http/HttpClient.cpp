@@ -19,7 +19,10 @@ void refuseWhileBusy(bool busy) {
 HttpClient::HttpClient() : HttpClient(Options{}) {}
 
 HttpClient::HttpClient(Options options)
-    : m_options(options), m_session(std::make_unique<CurlSession>(options.followRedirects)) {}
+    : m_options(options), m_session(std::make_unique<CurlSession>(options.followRedirects)) {
+    if (m_options.maxReplySize > kMaxReplySize)
+        throw std::invalid_argument("HttpClient: a reply larger than kMaxReplySize cannot be held");
+}
 
 HttpClient::~HttpClient() = default;
 
@@ -54,7 +57,8 @@ void HttpClient::perform(const std::string& url, const std::string_view* body, B
         bool& busy;
         ~Release() { busy = false; }
     } release{m_busy};
-    const HttpRequest request{url, body, m_proxyHost, m_proxyPort, m_options.followRedirects};
+    const HttpRequest request{
+        url, body, m_proxyHost, m_proxyPort, m_options.followRedirects, m_options.maxReplySize};
     HttpTransfer(*m_session, request, m_events, reply).run(m_idle);
 }
 

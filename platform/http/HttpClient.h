@@ -5,6 +5,7 @@
 
 #include "HttpEvents.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,10 +17,21 @@ namespace halvio::platform {
 class ByteBuffer;
 class CurlSession;
 
+// The largest reply body a request accepts. The largest package published, the Halvio program, is
+// a few hundred MiB; it is held whole in memory, then its content beside it while it is unpacked,
+// and a 32-bit workstation has 2 GiB of address space in all. A server whose body goes past this
+// (one that never stops sending, or announces more) is refused before memory runs out.
+inline constexpr std::size_t kMaxReplySize = std::size_t{1} << 30;
+
+// The room taken for a reply from its announced Content-Length before the bytes arrive. The length
+// is only the server's claim; past this the buffer grows as the bytes really come in.
+inline constexpr std::size_t kMaxRoomAhead = std::size_t{64} << 20;
+
 class HttpClient {
 public:
     struct Options {
         bool followRedirects = true;
+        std::size_t maxReplySize = kMaxReplySize; // at most kMaxReplySize
     };
 
     HttpClient();

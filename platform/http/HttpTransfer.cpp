@@ -2,6 +2,7 @@
 
 #include "ByteBuffer.h"
 #include "CurlSession.h"
+#include "HttpClient.h"
 #include "HttpError.h"
 #include "Windows1252.h"
 
@@ -204,12 +205,12 @@ bool HttpTransfer::finalHeadersEnded() {
     }
     curl_off_t announced = -1;
     checkCurl(curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced));
-    if (announced > curl_off_t(ByteBuffer::kMaxSize)) {
+    if (announced > curl_off_t(m_request.maxReplySize)) {
         m_failure = fr("Réponse trop grande : ") + std::to_string(announced) + " octets.";
         return false;
     }
     if (announced > 0)
-        m_reply.reserve(static_cast<std::size_t>(announced));
+        m_reply.reserve(std::min(static_cast<std::size_t>(announced), kMaxRoomAhead));
     m_acceptingBody = true;
     m_receivedCount = 0;
     queue({PendingEvent::WorkBegin, announced > 0 ? announced : 0, {}});
@@ -219,8 +220,9 @@ bool HttpTransfer::finalHeadersEnded() {
 void HttpTransfer::received(const char* bytes, std::size_t count) {
     if (!m_acceptingBody)
         return; // the body of a reply that is not the final one
-    if (count > ByteBuffer::kMaxSize - m_reply.size()) {
-        m_failure = fr("Réponse trop grande : plus de ") + std::to_string(ByteBuffer::kMaxSize) + " octets.";
+    if (count > m_request.maxReplySize - m_reply.size()) {
+        m_failure =
+            fr("Réponse trop grande : plus de ") + std::to_string(m_request.maxReplySize) + " octets.";
         return;
     }
     m_reply.append(bytes, count);

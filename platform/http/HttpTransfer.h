@@ -7,6 +7,7 @@
 
 #include <curl/curl.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -26,6 +27,7 @@ struct HttpRequest {
     const std::string& proxyHost;
     std::int32_t proxyPort;
     bool followRedirects;
+    std::size_t maxReplySize; // a longer body, announced or received, fails the request
 };
 
 class HttpTransfer {

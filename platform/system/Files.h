@@ -22,6 +22,13 @@ std::string readWholeFile(const std::string& path);
 // Creates the file or replaces the content of an existing one with exactly these bytes.
 void writeWholeFile(const std::string& path, std::string_view bytes);
 
+// Puts a file holding exactly these bytes at `path`, or leaves `path` as it was: the bytes go to a
+// temporary file beside it, which is flushed to the disk and only then renamed over the target, and
+// the folder is flushed so that the rename lasts. A full disk, a refused write or a crash in the
+// middle leave the previous file whole and no temporary behind (a crash may leave one, named
+// "." + file name + ".XXXXXX"). A file that is replaced keeps its permissions.
+void replaceFileAtomically(const std::string& path, std::string_view bytes);
+
 // False when there was nothing to delete or it could not be deleted.
 bool deleteFile(const std::string& path) noexcept;
 

@@ -1,8 +1,10 @@
-#include "Files.h"
 #include "FileDescriptor.h"
+#include "Files.h"
 #include "SystemError.h"
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,6 +17,30 @@ namespace {
 [[noreturn]] void fail(const char* what, const std::string& path, int error) {
     throw SystemError(std::string(what) + " '" + path + "': " + std::strerror(error));
 }
+
+// Writes every byte, going on after short writes and interruptions.
+void writeAll(int fd, std::string_view bytes, const std::string& path) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("Cannot write the file", path, errno);
+        }
+        written += static_cast<std::size_t>(count);
+    }
+}
+
+// A temporary file that is deleted when the writing is abandoned, whatever ended it.
+struct RemovedUnlessKept {
+    const std::string& path;
+    bool kept = false;
+    ~RemovedUnlessKept() {
+        if (!kept)
+            ::unlink(path.c_str());
+    }
+};
 
 } // namespace
 
@@ -60,18 +86,38 @@ void writeWholeFile(const std::string& path, std::string_view bytes) {
     FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (file.get() < 0)
         fail("Cannot open the file for writing", path, errno);
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(file.get(), bytes.data() + written, bytes.size() - written);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            fail("Cannot write the file", path, errno);
-        }
-        written += static_cast<size_t>(count);
-    }
+    writeAll(file.get(), bytes, path);
     if (file.release() != 0)
         fail("Cannot write the file", path, errno);
+}
+
+void replaceFileAtomically(const std::string& path, std::string_view bytes) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::string temporary = path.substr(0, nameStart) + "." + path.substr(nameStart) + ".XXXXXX";
+
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0)
+        fail("Cannot create a file beside", path, errno);
+    RemovedUnlessKept written{temporary};
+    // mkostemp creates the file for its owner only; a program file must stay readable by all.
+    struct stat previous {};
+    const mode_t mode = ::stat(path.c_str(), &previous) == 0 ? (previous.st_mode & 07777) : 0644;
+    if (::fchmod(file.get(), mode) != 0)
+        fail("Cannot set the permissions of the file", path, errno);
+    writeAll(file.get(), bytes, path);
+    if (::fsync(file.get()) != 0)
+        fail("Cannot write the file", path, errno);
+    if (file.release() != 0)
+        fail("Cannot write the file", path, errno);
+    if (::rename(temporary.c_str(), path.c_str()) != 0)
+        fail("Cannot replace the file", path, errno);
+    written.kept = true;
+
+    FileDescriptor folderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderHandle.get() < 0 || ::fsync(folderHandle.get()) != 0)
+        fail("Cannot flush the folder", folder, errno);
 }
 
 bool deleteFile(const std::string& path) noexcept {

@@ -5,16 +5,26 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
+#include <string_view>
+#include <system_error>
 
 namespace halvio::platform {
 
 namespace {
 
-// A package content is held whole in memory and stored as a blob whose size the package list gives
-// as a 32-bit number; a larger recorded size can only come from a damaged or hostile archive.
-constexpr zip_uint64_t kMaxEntrySize = std::numeric_limits<std::int32_t>::max();
-constexpr zip_uint64_t kReadChunk = 8u << 20;
+// Deflate expands at most about 1032 times (a 258-byte match coded in 2 bits) and stored entries
+// not at all: an entry of a well-formed package cannot inflate to more than this many times the
+// archive file's own size, so no more room is taken before the bytes arrive.
+constexpr zip_uint64_t kMaxInflation = 1032;
+// The piece the content grows by, at least, once the room taken first is full.
+constexpr zip_uint64_t kReadPiece = 8u << 20;
+
+// Unix file types as ZIP's external attributes carry them, whatever the reading system.
+constexpr zip_uint32_t kUnixTypeMask = 0170000;
+constexpr zip_uint32_t kUnixRegularFile = 0100000;
+constexpr zip_uint32_t kDosFolder = 0x10;
 
 struct FileCloser {
     void operator()(zip_file_t* file) const { zip_fclose(file); }
@@ -50,6 +60,9 @@ void ZipReader::open(const std::string& path) {
     if (archive == nullptr)
         fail(openErrorText(code));
     m_archive.reset(archive);
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    m_archiveSize = error ? std::numeric_limits<std::uint64_t>::max() / kMaxInflation : size;
 }
 
 std::uint64_t ZipReader::entryCount() const {
@@ -71,13 +84,16 @@ std::string ZipReader::extract(const std::string& name) const {
     if (!m_archive)
         fail("no archive is open");
     zip_t* archive = m_archive.get();
-    const zip_int64_t index = zip_name_locate(archive, name.c_str(), ZIP_FL_ENC_RAW);
-    if (index < 0)
+    const zip_int64_t located = zip_name_locate(archive, name.c_str(), ZIP_FL_ENC_RAW);
+    if (located < 0)
         fail("no entry named " + name);
+    const auto index = static_cast<zip_uint64_t>(located);
+    if (!isFileEntry(index))
+        fail(name + " is not a file");
 
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) != 0)
+    if (zip_stat_index(archive, index, 0, &stat) != 0)
         fail(zip_strerror(archive));
     if ((stat.valid & ZIP_STAT_SIZE) == 0)
         fail("the size of " + name + " is unknown");
@@ -85,28 +101,57 @@ std::string ZipReader::extract(const std::string& name) const {
         fail(name + " is too large");
 
     std::unique_ptr<zip_file_t, FileCloser> file(
-        zip_fopen_index_encrypted(archive, static_cast<zip_uint64_t>(index), 0, passwordOrNull()));
+        zip_fopen_index_encrypted(archive, index, 0, passwordOrNull()));
     if (!file)
         fail(zip_strerror(archive));
+    return readEntry(file.get(), name, stat.size);
+}
 
-    std::string content(static_cast<std::size_t>(stat.size), '\0');
-    zip_uint64_t done = 0;
-    while (done < stat.size) {
-        const zip_uint64_t wanted = std::min(kReadChunk, stat.size - done);
-        const zip_int64_t got = zip_fread(file.get(), content.data() + done, wanted);
-        if (got < 0)
-            fail(zip_file_strerror(file.get()));
-        if (got == 0)
-            fail(name + " is shorter than its recorded size");
-        done += static_cast<zip_uint64_t>(got);
+// A folder is named with a trailing slash by every writer; the external attributes tell the rest
+// (a folder or a link written by a Unix or DOS tool).
+bool ZipReader::isFileEntry(std::uint64_t index) const {
+    const char* name = zip_get_name(m_archive.get(), index, ZIP_FL_ENC_RAW);
+    if (name == nullptr)
+        fail(zip_strerror(m_archive.get()));
+    const std::string_view shown(name);
+    if (!shown.empty() && (shown.back() == '/' || shown.back() == '\\'))
+        return false;
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(m_archive.get(), index, 0, &system, &attributes) != 0)
+        fail(zip_strerror(m_archive.get()));
+    if (system == ZIP_OPSYS_UNIX) {
+        const zip_uint32_t type = (attributes >> 16) & kUnixTypeMask;
+        return type == 0 || type == kUnixRegularFile;
     }
-    // libzip checks the CRC only when the end of the entry is reached, so read past the last byte.
-    char extra = 0;
-    const zip_int64_t beyond = zip_fread(file.get(), &extra, 1);
-    if (beyond < 0)
-        fail(zip_file_strerror(file.get()));
-    if (beyond > 0)
-        fail(name + " is longer than its recorded size");
+    if (system == ZIP_OPSYS_DOS)
+        return (attributes & kDosFolder) == 0;
+    return true;
+}
+
+std::string ZipReader::readEntry(zip_file* file, const std::string& name, std::uint64_t recordedSize) const {
+    // One byte beyond the recorded size, to see an entry that runs past it. libzip checks the CRC
+    // only when a read reaches the end of the entry, so the reading goes on until it returns 0.
+    const zip_uint64_t limit = recordedSize + 1;
+    std::string content(static_cast<std::size_t>(std::min(limit, m_archiveSize * kMaxInflation + 1)), '\0');
+    std::size_t done = 0;
+    for (;;) {
+        if (done == content.size()) {
+            if (done == limit)
+                fail(name + " is longer than its recorded size");
+            content.resize(static_cast<std::size_t>(
+                std::min<zip_uint64_t>(limit, done + std::max<zip_uint64_t>(done, kReadPiece))));
+        }
+        const zip_int64_t got = zip_fread(file, content.data() + done, content.size() - done);
+        if (got < 0)
+            fail(zip_file_strerror(file));
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    if (done != recordedSize)
+        fail(name + (done < recordedSize ? " is shorter" : " is longer") + " than its recorded size");
+    content.resize(done);
     return content;
 }
 

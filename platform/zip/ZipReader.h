@@ -1,13 +1,15 @@
 #pragma once
 // The extractor of package archives (uz): opens an archive file, names its entries and inflates one
 // entry, decrypted with the package password (traditional PKWARE encryption), whole into memory.
-// Every failure is a ZipError.
+// Every failure is a ZipError. The sizes an archive records are only claims: memory follows the
+// bytes that really inflate, within kMaxEntrySize.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 struct zip;
+struct zip_file;
 
 namespace halvio::platform {
 
@@ -29,7 +31,12 @@ public:
     // The entry's name as stored, in the archive's own order (index 0 is the first entry).
     std::string entryName(std::uint64_t index = 0) const;
 
-    // The decrypted, decompressed bytes of the first entry with that name, checked against its CRC.
+    // A package content is held whole in memory and stored as a blob whose size travels as a
+    // signed 32-bit number; an entry that records more, or inflates to more, is refused.
+    static constexpr std::uint64_t kMaxEntrySize = 0x7fffffff;
+
+    // The decrypted, decompressed bytes of the first entry with that name, checked against its CRC
+    // and its recorded size. A folder or link entry is an error: it holds no file to extract.
     std::string extract(const std::string& name) const;
     std::string extractFirst() const;
 
@@ -41,11 +48,14 @@ private:
         void operator()(zip* archive) const;
     };
 
+    bool isFileEntry(std::uint64_t index) const;
+    std::string readEntry(zip_file* file, const std::string& name, std::uint64_t recordedSize) const;
     const char* passwordOrNull() const;
     [[noreturn]] void fail(const std::string& reason) const;
 
     std::unique_ptr<zip, ArchiveCloser> m_archive;
     std::string m_path;
+    std::uint64_t m_archiveSize = 0; // bytes of the open archive file
     std::string m_password;
 };
 

@@ -34,6 +34,10 @@ void ZipWriter::addEntry(std::string name, std::string content) {
     m_entries.push_back({std::move(name), std::move(content)});
 }
 
+void ZipWriter::addFolder(std::string name) {
+    m_entries.push_back({std::move(name), {}, true});
+}
+
 void ZipWriter::writeTo(const std::string& path) const {
     if (m_entries.empty()) {
         writeEmptyArchive(path);
@@ -54,6 +58,11 @@ void ZipWriter::writeTo(const std::string& path) const {
     };
 
     for (const Entry& entry : m_entries) {
+        if (entry.folder) {
+            if (zip_dir_add(archive.get(), entry.name.c_str(), ZIP_FL_ENC_GUESS) < 0)
+                fail(entry.name);
+            continue;
+        }
         // The buffers stay owned by this writer, which outlives zip_close below.
         zip_source_t* source =
             zip_source_buffer(archive.get(), entry.content.data(), entry.content.size(), 0);

@@ -14,6 +14,8 @@ public:
 
     // Entries are written in the order added; the first one added is the archive's index 0.
     void addEntry(std::string name, std::string content);
+    // A folder entry, named with a trailing slash as archive tools write one; it holds no bytes.
+    void addFolder(std::string name);
 
     // Creates or replaces the archive file. Throws ZipError.
     void writeTo(const std::string& path) const;
@@ -22,6 +24,7 @@ private:
     struct Entry {
         std::string name;
         std::string content;
+        bool folder = false;
     };
 
     std::vector<Entry> m_entries;

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 using namespace halvio::platform;
 using namespace halvio::test;
@@ -108,6 +110,49 @@ TEST_F(HttpFailures, AnEventThatThrowsAbandonsTheRequestWithItsOwnError) {
         EXPECT_STREQ(error.what(), "stopped by the window");
     }
     EXPECT_TRUE(reply.empty());
+}
+
+// A reply body is held in memory: its length is bounded, and the room taken for it follows the bytes
+// that arrive, never what a server merely announces.
+TEST_F(HttpFailures, BodyPastTheBoundIsRefusedAndAnAnnouncedLengthIsOnlyAClaim) {
+    constexpr std::size_t kBound = std::size_t{1} << 20;
+    HttpClient bounded(HttpClient::Options{true, kBound});
+    struct Case {
+        const char* what;
+        HttpClient& client;
+        LoopbackReply reply;
+        const char* reason;
+    };
+    LoopbackReply endless = LoopbackReply::text(std::string(3 * kBound, 'e'));
+    endless.announceLength = false;
+    LoopbackReply claimsTooMuch = LoopbackReply::text(std::string(100, 'c'));
+    claimsTooMuch.claimedLength = kBound + 1;
+    LoopbackReply claimsTwoGibibytes = LoopbackReply::text(std::string(100, 'c'));
+    claimsTwoGibibytes.claimedLength = std::size_t{2} << 30;
+    LoopbackReply claimsLessThanTheBound = LoopbackReply::text(std::string(100, 'c'));
+    claimsLessThanTheBound.claimedLength = kMaxReplySize - 1;
+    const std::vector<Case> cases = {
+        {"a body without length that goes on past the bound", bounded, endless,
+         "trop grande : plus de 1048576"},
+        {"an announced length past the bound", bounded, claimsTooMuch, "trop grande : 1048577 octets"},
+        {"2 GiB announced to the default client", client, claimsTwoGibibytes,
+         "trop grande : 2147483648 octets"},
+        {"a length within the bound, never sent", client, claimsLessThanTheBound, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        server.serve("/kliso/update/a.zip", c.reply);
+        std::size_t roomWhenTheBodyBegan = 0;
+        c.client.setEvents({.workBegin = [&](std::int64_t) { roomWhenTheBodyBegan = reply.capacity(); },
+                            .work = {},
+                            .status = {}});
+        reply.append("stale");
+        const std::string message =
+            failureOf([&] { c.client.get(server.url("/kliso/update/a.zip"), reply); });
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        EXPECT_LE(roomWhenTheBodyBegan, kMaxRoomAhead);
+        EXPECT_TRUE(reply.empty());
+    }
 }
 
 } // namespace

@@ -126,6 +126,7 @@ TEST_F(PackageTransfer, PackageFileThatCannotBeWrittenEndsTheRun) {
     publicHost.serve(path("a_one.zip"), packageArchive("un"));
     view.setChecked(CheckBoxId::DirectConnection, false);
     std::filesystem::create_directories(updateFile("a_one.zip")); // a folder where the file goes
+    test::writeFileBytes(updateFile("a_one.zip") + "/inside", "kept");
     addPackage("A_ONE");
     addPackage("B_TWO");
 
@@ -134,14 +135,24 @@ TEST_F(PackageTransfer, PackageFileThatCannotBeWrittenEndsTheRun) {
     ASSERT_EQ(view.dialogs.size(), 2u);
     EXPECT_EQ(view.dialogs[0].kind, "plain");
     EXPECT_NE(view.dialogs[0].text.find(updateFile("a_one.zip")), std::string::npos) << view.dialogs[0].text;
-    EXPECT_EQ(dialogTexts()[1], kFailureForm);
-    EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
+    // The file arrived: the clinic is told it could not be saved, and where.
+    const std::string notSaved = "Impossible d'enregistrer le fichier " + updateFile("a_one.zip") +
+                                 " ! Vérifier l'espace libre sur le disque, puis réessayer plus tard.";
+    EXPECT_EQ(dialogTexts()[1], "form:" + notSaved);
+    EXPECT_EQ(view.dialogs[1].mode, 80);
+    EXPECT_EQ(log().back(), notSaved);
+    EXPECT_FALSE(logHas("Impossible de récupérer le fichier"));
     EXPECT_FALSE(logHas("Fichier sauvé"));
     EXPECT_TRUE(view.closed);
     EXPECT_EQ(etats(), (std::vector<std::string>{"Transfer.", ""}));
     EXPECT_TRUE(majRows().empty());
     EXPECT_EQ(publicHost.requests(), std::vector<std::string>{path("a_one.zip")});
     EXPECT_EQ(setupStamp(), kOldStamp);
+    EXPECT_EQ(test::readFileBytes(updateFolder() + "/a_one.zip/inside"), "kept");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(updateFolder()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"a_one.zip"}) << "no temporary is left beside it";
 }
 
 TEST_F(PackageTransfer, OfficeServerDownEachPackageComesFromTheInternalAddress) {

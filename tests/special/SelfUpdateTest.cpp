@@ -170,7 +170,8 @@ TEST_F(SelfUpdateFixture, ThePackageMajKlisoReplacesTheUpdaterAndEndsTheTransfer
     model.tmem.moveTo(0);
     const auto before = DateTime::now();
 
-    const SpecialHandlingOutcome outcome = handleSpecialPackage(context, kNewUpdater);
+    const SpecialHandlingOutcome outcome =
+        handleSpecialPackage(context, SpecialPackage::MajKliso, kNewUpdater);
 
     EXPECT_TRUE(outcome.endsTransfer);
     EXPECT_EQ(view.logUtf8(),
@@ -187,7 +188,7 @@ TEST_F(SelfUpdateFixture, ThePackageMajKlisoReplacesTheUpdaterAndEndsTheTransfer
 TEST_F(SelfUpdateFixture, TheInstallVariantWithoutACopyToolRowStopsBeforeStartingAnything) {
     addPackageRow("MAJ_KLISO");
 
-    EXPECT_THROW(handleSpecialPackage(context, kNewUpdater), std::runtime_error);
+    EXPECT_THROW(handleSpecialPackage(context, SpecialPackage::MajKliso, kNewUpdater), std::runtime_error);
 
     EXPECT_EQ(platform::readWholeFile(programPath("Maj_kliso.new")), kNewUpdater);
     EXPECT_FALSE(platform::fileExists(programPath("copie.exe")));

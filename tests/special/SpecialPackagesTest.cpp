@@ -39,6 +39,11 @@ protected:
     std::string updateFile(const std::string& file) const {
         return platform::readWholeFile(programPath("update/" + file));
     }
+    // The special steps as the package steps take them: those before the record, then the others.
+    SpecialHandlingOutcome handle(std::string_view content) {
+        const SpecialPackage package = prepareSpecialPackage(context, content);
+        return handleSpecialPackage(context, package, content);
+    }
 };
 
 // Listeners that note the order in which they were told.
@@ -89,12 +94,11 @@ TEST(SpecialPackageNames, OnlyTheExactTrimmedNamesAreSpecial) {
 TEST_F(SpecialFixture, HalvioWithoutWorkstationsWritesTheProgramOnly) {
     addPackageRow("HALVIO");
 
-    const SpecialHandlingOutcome outcome = handleSpecialPackage(context, kProgram);
+    const SpecialHandlingOutcome outcome = handle(kProgram);
 
     EXPECT_EQ(updateFolder(), std::vector<std::string>{"halvio.exe"});
     EXPECT_EQ(updateFile("halvio.exe"), kProgram);
     EXPECT_FALSE(outcome.endsTransfer);
-    EXPECT_EQ(outcome.packageRow, 0u);
     EXPECT_EQ(model.tmem.currentIndex(), 0u);
     EXPECT_EQ(model.tmem.current().etat, "Transmis");
     EXPECT_FALSE(model.IBTransaction1.isActive());
@@ -113,7 +117,7 @@ TEST_F(SpecialFixture, HalvioTellsEveryWorkstationInTurnAndPassesOverOneThatIsOf
     model.EnsureTransaction();
     model.ExecSql("select nom from maj"); // IBSQL1 may hold a select of its own
 
-    handleSpecialPackage(context, kProgram);
+    handle(kProgram);
 
     EXPECT_EQ(updateFile("halvio.exe"), kProgram);
     EXPECT_EQ(workstations.told, (std::vector<int>{1, 3}));
@@ -142,7 +146,7 @@ TEST_F(SpecialFixture, OtherProgramPackagesWriteTheirFileAndTellNobody) {
         platform::writeWholeFile(programPath(std::string("update/") + file), "an older program");
         addPackageRow(package);
 
-        const SpecialHandlingOutcome outcome = handleSpecialPackage(context, kProgram + package);
+        const SpecialHandlingOutcome outcome = handle(kProgram + package);
 
         EXPECT_EQ(updateFile(file), kProgram + package);
         EXPECT_FALSE(outcome.endsTransfer);
@@ -158,7 +162,7 @@ TEST_F(SpecialFixture, ANameInSmallLettersIsOnlyRecorded) {
     addWorkstation("127.0.0.1", std::to_string(workstation.port()));
     for (const char* package : {"halvio", "Halvio", "hhalvio", "halvio27", "updatediag", "maj_kliso"}) {
         addPackageRow(package);
-        const SpecialHandlingOutcome outcome = handleSpecialPackage(context, kProgram);
+        const SpecialHandlingOutcome outcome = handle(kProgram);
         EXPECT_FALSE(outcome.endsTransfer) << package;
     }
     EXPECT_TRUE(updateFolder().empty());
@@ -175,16 +179,16 @@ TEST_F(SpecialFixture, UpdateDiagLeavesTheProgressRowCurrentAndTheLoopCanReturn)
     model.tmem.moveTo(1);
     ASSERT_EQ(model.tmem.current().NOM, "UPDATEDIAG");
 
-    const SpecialHandlingOutcome outcome = handleSpecialPackage(context, "diag package");
+    const SpecialPackage package = prepareSpecialPackage(context, "diag package");
 
-    EXPECT_FALSE(outcome.endsTransfer);
-    EXPECT_EQ(outcome.packageRow, 1u);
+    EXPECT_EQ(package, SpecialPackage::UpdateDiag);
     ASSERT_EQ(model.tmem.rowCount(), 4u);
     EXPECT_EQ(model.tmem.currentIndex(), 3u);
     EXPECT_EQ(model.tmem.current().etat, "Installer");
     EXPECT_TRUE(updateFolder().empty());
+    EXPECT_FALSE(handleSpecialPackage(context, package, "diag package").endsTransfer);
 
-    model.tmem.moveTo(outcome.packageRow);
+    model.tmem.moveTo(1);
     EXPECT_EQ(model.tmem.current().NOM, "UPDATEDIAG");
     model.tmem.next();
     EXPECT_EQ(model.tmem.current().NOM, "ZZ_LAST");

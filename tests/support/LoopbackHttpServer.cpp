@@ -142,8 +142,10 @@ void LoopbackHttpServer::State::answer(const httplib::Request& request, httplib:
     }
     // The body is streamed from the shared reply: large packages are not copied per request.
     if (reply->announceLength) {
+        const std::size_t length =
+            reply->claimedLength != LoopbackReply::npos ? reply->claimedLength : reply->body.size();
         response.set_content_provider(
-            reply->body.size(), reply->contentType,
+            length, reply->contentType,
             [this, reply](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                 return provide(*reply, offset, sink);
             });
@@ -163,6 +165,8 @@ void LoopbackHttpServer::State::answer(const httplib::Request& request, httplib:
 bool LoopbackHttpServer::State::provide(const LoopbackReply& reply, std::size_t offset,
                                         httplib::DataSink& sink) {
     std::size_t end = reply.body.size();
+    if (offset >= end)
+        return false; // a claimed length beyond the body
     if (reply.cutAfter != LoopbackReply::npos) {
         if (offset >= reply.cutAfter)
             return false;

@@ -68,6 +68,9 @@ struct LoopbackReply {
     std::chrono::milliseconds pauseBetweenPieces{0}; // ...with this pause after each
     std::shared_ptr<LoopbackGate> gate;              // send holdAfter bytes, then wait for the gate
     std::size_t holdAfter = 0;
+    // Announced as the Content-Length in place of body.size(); the connection closes once the
+    // body runs out (a server that claims more than it sends).
+    std::size_t claimedLength = npos;
 
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 

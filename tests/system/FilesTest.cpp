@@ -1,13 +1,17 @@
 #include "Files.h"
+#include "SmallDisk.h"
 #include "SystemError.h"
 #include "SystemTestSupport.h"
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 using namespace halvio;
 using namespace halvio::platform;
@@ -162,4 +166,89 @@ TEST(WholeFiles, MakeExecutableAddsExecutePermission) {
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0751u);
     EXPECT_THROW(makeExecutable(folder.path("none")), SystemError);
+}
+
+TEST(AtomicFiles, ReplacesTheContentKeepsThePermissionsAndLeavesNothingBeside) {
+    test::TempFolder folder;
+    const std::string file = folder.path("halvio.exe");
+    replaceFileAtomically(file, "a first program, longer than the second");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"halvio.exe"});
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    ASSERT_EQ(::chmod(file.c_str(), 0751), 0);
+    const std::string second("MZ\0\x90\xff\r\n", 7);
+    replaceFileAtomically(file, second);
+    EXPECT_EQ(readWholeFile(file), second);
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0751u);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"halvio.exe"});
+}
+
+// Whatever stops the writing, the file at the target stays as it was and no temporary is left.
+TEST(AtomicFiles, FailureLeavesTheTargetAsItWasAndNoTemporary) {
+    struct Case {
+        const char* what;
+        std::function<std::string(test::TempFolder&)> prepare; // returns the target
+        std::size_t bytes;
+        const char* reason; // in the error, with the target's path
+    };
+    const std::vector<Case> cases = {
+        {"a folder stands at the target",
+         [](test::TempFolder& folder) {
+             createFolder(folder.path("halvio.exe"));
+             folder.write("halvio.exe/inside", "kept");
+             return folder.path("halvio.exe");
+         },
+         10, "Is a directory"},
+        {"the folder of the target is missing",
+         [](test::TempFolder& folder) { return folder.path("update/halvio.exe"); }, 10,
+         "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempFolder folder;
+        const std::string target = c.prepare(folder);
+        const std::vector<std::string> before = folder.entries();
+        try {
+            replaceFileAtomically(target, std::string(c.bytes, 'n'));
+            ADD_FAILURE() << "no error";
+        } catch (const SystemError& error) {
+            EXPECT_NE(std::string(error.what()).find(target), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(folder.entries(), before);
+    }
+}
+
+TEST(AtomicFiles, FullDiskLeavesThePreviousFileWholeAndNoTemporary) {
+    if (!test::SmallDisk::available())
+        GTEST_SKIP() << "needs root to mount a small disk";
+    test::TempFolder folder;
+    createFolder(folder.path("update"));
+    test::SmallDisk disk(folder.path("update"));
+    const std::string target = disk.folder() + "/halvio.exe";
+    const std::string previous(1 << 20, 'p');
+    replaceFileAtomically(target, previous);
+
+    const std::string larger(disk.freeBytes() + (1 << 20), 'n');
+    try {
+        replaceFileAtomically(target, larger);
+        FAIL() << "a file larger than the free space was written";
+    } catch (const SystemError& error) {
+        EXPECT_NE(std::string(error.what()).find(target), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_EQ(readWholeFile(target), previous);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(disk.folder()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"halvio.exe"});
+
+    // What fits once the previous file is counted is written whole.
+    const std::string fitting(disk.freeBytes() - (64 << 10), 'f');
+    replaceFileAtomically(target, fitting);
+    EXPECT_EQ(readWholeFile(target), fitting);
 }

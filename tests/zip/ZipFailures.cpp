@@ -7,9 +7,12 @@
 #include "ZipWriter.h"
 
 #include <QTemporaryDir>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using halvio::platform::ZipError;
 using halvio::platform::ZipReader;
@@ -144,3 +147,84 @@ TEST_F(ZipFailures, FailedOpenLeavesNoArchiveHeld) {
 }
 
 } // namespace
+
+namespace {
+
+// The archive with its first entry's uncompressed size replaced, in its local header and in the
+// central directory alike, as a damaged or hostile archive would record it.
+std::string withRecordedSize(std::string archive, std::uint32_t size) {
+    const auto put = [&](std::size_t at) {
+        for (int i = 0; i < 4; ++i)
+            archive[at + static_cast<std::size_t>(i)] = static_cast<char>((size >> (8 * i)) & 0xff);
+    };
+    const std::size_t local = archive.find("PK\x03\x04");
+    const std::size_t central = archive.find("PK\x01\x02");
+    if (local == std::string::npos || central == std::string::npos)
+        throw std::logic_error("not a ZIP archive");
+    put(local + 22);
+    put(central + 24);
+    return archive;
+}
+
+// The peak of this process's resident memory, VmHWM, in bytes; resetPeak() starts it again from now.
+std::size_t peakResident() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stoul(line.substr(6)) * 1024;
+    throw std::runtime_error("no VmHWM");
+}
+void resetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+} // namespace
+
+TEST_F(ZipFailures, FirstEntryThatIsAFolderIsNoFile) {
+    ZipWriter writer(kPackagePassword);
+    writer.addFolder("programme/");
+    writer.addEntry("programme/halvio.exe", "MZ program");
+    writer.writeTo(path("folder.zip"));
+    const std::string message = unpackError(path("folder.zip"), kPackagePassword);
+    EXPECT_NE(message.find("programme/ is not a file"), std::string::npos) << message;
+}
+
+// The size an entry records is a claim: memory follows the bytes that really inflate, and an entry
+// that does not inflate to exactly its recorded size is an error.
+TEST_F(ZipFailures, RecordedSizeThatIsNotTheTruthIsAnErrorAndCostsNoMemory) {
+    const std::string content = noiseBytes(1000, 21);
+    ZipWriter writer(kPackagePassword);
+    writer.addEntry("a", content);
+    writer.writeTo(path("honest.zip"));
+    const std::string honest = readBytes(path("honest.zip"));
+    ZipWriter tinyWriter;
+    tinyWriter.addEntry("a", "x");
+    tinyWriter.writeTo(path("tiny.zip"));
+    const std::string tiny = readBytes(path("tiny.zip"));
+    ASSERT_LT(tiny.size(), 200u);
+
+    struct Case {
+        const char* what;
+        std::string archive;
+        std::string password;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"a tiny archive claims 2 GiB", withRecordedSize(tiny, 0x7ffffff0), "", "shorter"},
+        {"an encrypted entry claims 2 GiB", withRecordedSize(honest, 0x7ffffff0), kPackagePassword,
+         "shorter"},
+        {"an entry claims less than it holds", withRecordedSize(honest, 10), kPackagePassword, "longer"},
+        {"an entry claims more than a blob holds", withRecordedSize(tiny, 0x80000000u), "", "too large"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(path("claim.zip"), c.archive);
+        resetPeak();
+        const std::size_t before = peakResident();
+        const std::string message = unpackError(path("claim.zip"), c.password);
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        EXPECT_LT(peakResident() - before, std::size_t{16} << 20);
+    }
+    EXPECT_TRUE(unpackError(path("honest.zip"), kPackagePassword).empty());
+}

@@ -6,11 +6,13 @@
 #include "RunSupport.h"
 #include "ServiceHosts.h"
 #include "ServiceOnLoopback.h"
+#include "SmallDisk.h"
 #include "UpdaterRun.h"
 #include "VirtualDisplay.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -127,6 +129,50 @@ TEST_F(DialogRun, PackageMissingOnTheServiceEndsTheRunWithThePackagesBeforeItRec
     EXPECT_EQ(clinic.query("select nom, dates from maj order by nom"), recorded);
     EXPECT_EQ(fileBytes(clinic.inProgramFolder("update/halvio.exe")), halvio);
     EXPECT_EQ(fileNames(clinic.inProgramFolder("update")), std::vector<std::string>{"halvio.exe"});
+    EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22")
+        << "a failed run does not stamp SETUP";
+    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+}
+
+// The update folder is a 3 MiB disk holding the clinic's current halvio.exe; the new program does
+// not fit beside it. The file the clinic program picks up must stay whole, and the package must stay
+// unrecorded so that the next run fetches it again.
+TEST_F(DialogRun, FullDiskLeavesThePreviousProgramWholeAndThePackageForTheNextRun) {
+    if (!SmallDisk::available())
+        GTEST_SKIP() << "needs root to mount a small disk as the update folder";
+    ClinicInstallation clinic(exampleClinic());
+    const std::string update = clinic.inProgramFolder("update");
+    std::filesystem::create_directories(update);
+    SmallDisk disk(update);
+    const std::string previous = programBytes("halvio en service") + std::string(1 << 20, 'p');
+    writeBytes(update + "/halvio.exe", previous);
+
+    TempFolder serviceRoot;
+    ServiceCatalog catalog(serviceRoot.path());
+    catalog.setClient("C1234", {"Clinique du Parc", "15", "47", {}});
+    const std::string program(5 << 19, 'h'); // 2.5 MiB that deflate shrinks to a small package file
+    catalog.publish("HALVIO", "2024.01.10 10:00:00", "Nouvelle version du programme", program);
+    catalog.publish("SQL_Z", "2024.01.10 10:00:00", "Script suivant", "update md set actif=1 where id=1");
+    ServiceOnLoopback service(catalog);
+
+    UpdaterRun run(processes, clinic, display.name());
+    const auto running = [&] { return run.isRunning(); };
+    ASSERT_TRUE(display.pressReturnIn("maj_kliso", running, kDialogLimit))
+        << "no box with the error's text" << whatIsShown() << clinic.diagnostics() << "\n"
+        << service.log();
+    ASSERT_TRUE(display.pressReturnIn("Vantorix  Attention!", running, 60s))
+        << "no mode 80 dialog" << whatIsShown() << clinic.diagnostics();
+    ASSERT_TRUE(run.waitEnded(60s)) << "the program did not end once the notices were answered"
+                                    << whatIsShown();
+    EXPECT_EQ(run.exitCode(), 0);
+
+    EXPECT_EQ(traffic(service.requests("GET")),
+              std::vector<std::string>{"GET /kliso/update/halvio.zip 200 at office"});
+    EXPECT_EQ(fileBytes(update + "/halvio.exe"), previous);
+    EXPECT_EQ(fileNames(update), std::vector<std::string>{"halvio.exe"}) << "no cut or temporary file";
+    const std::vector<std::vector<std::string>> recorded{{"HHALVIO", "2004.05.12 10:22:33 "},
+                                                         {"SQL_CLINIQUE", "2003.01.01 00:00:00 "}};
+    EXPECT_EQ(clinic.query("select nom, dates from maj order by nom"), recorded);
     EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22")
         << "a failed run does not stamp SETUP";
     EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();

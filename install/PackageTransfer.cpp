@@ -7,6 +7,7 @@
 #include "PackageDownload.h"
 #include "PackageInstaller.h"
 #include "PackageNames.h"
+#include "PackageVerification.h"
 #include "ProgramPath.h"
 #include "RunContext.h"
 #include "RunView.h"
@@ -68,6 +69,7 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
     try {
         platform::ByteBuffer buffer;
         downloadPackage(run, fileName, buffer);
+        verifyPackageFile(run, nom, buffer);
         model.log("Tentative de sauver sur " + packagePath);
         platform::writeWholeFile(packagePath, buffer.view());
         model.log(fr("Fichier sauvé"));

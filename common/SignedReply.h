@@ -23,9 +23,9 @@ inline constexpr const char* kSignatureHeader = "X-Halvio-Signature";
 // a new scheme takes a new version.
 inline constexpr std::string_view kContext = "HALVIO-UPDATE-REPLY-V1\n";
 inline constexpr std::size_t kNonceBytes = 32;
-// A manifest line is about 100 bytes: this holds thousands of packages and keeps a hostile
-// header from growing without end.
-inline constexpr std::size_t kMaxManifestBytes = 256 * 1024;
+// A manifest line is about 90 bytes, so this holds some 700 packages. Its base64 header (4/3 of
+// it) stays under the 100 KiB that libcurl takes in one header line; a larger one is refused.
+inline constexpr std::size_t kMaxManifestBytes = 64 * 1024;
 
 struct ManifestEntry {
     std::string name; // the package's name as the reply's nom= field gives it

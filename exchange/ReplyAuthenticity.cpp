@@ -39,7 +39,7 @@ std::optional<std::string> authenticityFault(const ReplyCredentials& credentials
     const auto manifestText = platform::singleHeader(credentials.headers, signedreply::kManifestHeader);
     if (!signatureText || !manifestText)
         return invalidReplyLine(fr("elle n'est pas signée."));
-    const auto manifest = manifestText->size() <= signedreply::kMaxManifestBytes / 3 * 4
+    const auto manifest = manifestText->size() <= (signedreply::kMaxManifestBytes + 2) / 3 * 4
                               ? crypto::fromBase64(*manifestText)
                               : std::nullopt;
     const auto signature = crypto::fromBase64(*signatureText);

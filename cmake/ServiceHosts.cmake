@@ -26,3 +26,18 @@ endif()
 
 configure_file(${CMAKE_SOURCE_DIR}/common/ServiceHosts.h.in ${CMAKE_BINARY_DIR}/generated/ServiceHosts.h @ONLY)
 message(STATUS "Service hosts (${HALVIO_PROFILE}): ${HALVIO_OFFICE_SERVER}, ${HALVIO_INTERNAL_ADDRESS}, ${HALVIO_SECOND_PUBLIC_ADDRESS}, ${HALVIO_PUBLIC_WEB_HOST}")
+
+# The vendor's public key (Ed25519, base64, as 'update-service keygen' prints it). Empty: the
+# updater accepts the service's replies and packages unsigned, its requests exactly as they always
+# were. Set: every reply must be signed by that key for the nonce of its request, and every package
+# file must have the length and SHA-256 the signed reply gives. Several keys separated by commas are
+# each accepted: the updater that carries a new key while the old one still signs. Any profile may set it.
+set(HALVIO_VENDOR_PUBLIC_KEY "" CACHE STRING "Vendor's Ed25519 public key(s) in base64; empty: unsigned updates")
+if(NOT HALVIO_VENDOR_PUBLIC_KEY STREQUAL "")
+    include(${CMAKE_CURRENT_LIST_DIR}/VendorKeyCheck.cmake)
+    halvio_check_vendor_key("${HALVIO_VENDOR_PUBLIC_KEY}")
+    message(STATUS "Updates signed by the vendor key ${HALVIO_VENDOR_PUBLIC_KEY}")
+else()
+    message(STATUS "Updates unsigned (no HALVIO_VENDOR_PUBLIC_KEY)")
+endif()
+configure_file(${CMAKE_SOURCE_DIR}/exchange/VendorKey.cpp.in ${CMAKE_BINARY_DIR}/generated/VendorKey.cpp @ONLY)

@@ -1,9 +1,13 @@
 #pragma once
 // Everything a step of the run works with, owned by the main window for the program's life.
 
+#include "SignedReply.h"
+
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace halvio {
 
@@ -35,6 +39,10 @@ struct RunContext {
     std::function<void()> Button1Click;
     std::function<void()> Button3Click;
     std::function<void(bool directConnection)> saveBetaFlag;
+
+    // The length and SHA-256 of every package file that the reply of this run offers, as the
+    // vendor signed them; nothing when the updater runs unsigned.
+    std::optional<std::vector<signedreply::ManifestEntry>> signedPackages = std::nullopt;
 };
 
 } // namespace halvio

@@ -5,10 +5,12 @@
 #include "HttpClient.h"
 #include "Model.h"
 #include "PackageListReply.h"
+#include "ReplyAuthenticity.h"
 #include "ReportLines.h"
 #include "RunContext.h"
 #include "RunView.h"
 #include "ServiceConversation.h"
+#include "VendorKey.h"
 
 namespace halvio {
 
@@ -30,9 +32,10 @@ void runExchange(RunContext& ctx, const Clock& now) {
     const ClientReport report = buildClientReport(ctx.model, now());
     const std::string body = reportBody(report.lines);
     platform::ByteBuffer reply;
-    if (!exchangeWithService(ctx, report.client, body, reply))
+    ReplyCredentials credentials{std::string(vendorPublicKey()), {}, {}};
+    if (!exchangeWithService(ctx, report.client, body, reply, credentials))
         return;
-    applyPackageListReply(ctx, reply.view(), now);
+    applyPackageListReply(ctx, reply.view(), now, &credentials);
 }
 
 } // namespace halvio

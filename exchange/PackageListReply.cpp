@@ -3,6 +3,7 @@
 #include "Files.h"
 #include "Fonction.h"
 #include "Model.h"
+#include "ReplyAuthenticity.h"
 #include "ReplyGrammar.h"
 #include "RunContext.h"
 #include "RunView.h"
@@ -76,9 +77,26 @@ void endWithoutPackages(RunView& view) {
     view.setPanelVisible(PanelId::EndPanel, true);
     view.setGaugeProgress(GaugeId::CurrentFile, 0);
 }
+
+// The signed check comes first: nothing in a reply that is not the vendor's is worth reading.
+std::optional<std::string> replyRefusal(RunContext& ctx, std::string_view reply,
+                                        const std::vector<std::string>& lines,
+                                        const ReplyCredentials* credentials) {
+    if (!credentials || !credentials->isSigned())
+        return replyFault(lines);
+    std::vector<signedreply::ManifestEntry> packages;
+    if (auto fault = authenticityFault(*credentials, reply, lines, packages))
+        return fault;
+    if (auto fault = replyFault(lines))
+        return fault;
+    ctx.model.log(fr("Réponse du serveur vérifiée : signature et empreintes des paquets valides."));
+    ctx.signedPackages = std::move(packages);
+    return std::nullopt;
+}
 } // namespace
 
-void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock& now) {
+void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock& now,
+                           const ReplyCredentials* credentials) {
     Model& model = ctx.model;
     RunView& view = ctx.view;
     model.log(fr("Récupération de la liste des mises à jour..."));
@@ -87,7 +105,8 @@ void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock&
 
     // Checked whole before anything is applied, so that a reply the run cannot use leaves the
     // database as it was (and SETUP.MAJ too: the service's answer was not understood).
-    if (const auto fault = replyFault(lines)) {
+    ctx.signedPackages.reset();
+    if (const auto fault = replyRefusal(ctx, reply, lines, credentials)) {
         model.log(*fault);
         endWithoutPackages(view);
         view.startCloseTimer();

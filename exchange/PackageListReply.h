@@ -8,11 +8,15 @@
 
 namespace halvio {
 
+struct ReplyCredentials;
 struct RunContext;
 
-// `reply` is the body of the service's answer. A reply that replyFault() refuses is logged and
-// ends the run without packages, leaving the database untouched and SETUP.MAJ unstamped.
+// `reply` is the body of the service's answer. A reply that replyFault() refuses, or in signed mode
+// (`credentials` with a public key) one that authenticityFault() refuses, is logged and ends the run
+// without packages, leaving the database untouched and SETUP.MAJ unstamped. A signed reply that
+// passes leaves its package digests in ctx.signedPackages for the transfer to check the files with.
 // Database and file errors propagate (the run has no handling of its own for them).
-void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock& now);
+void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock& now,
+                           const ReplyCredentials* credentials = nullptr);
 
 } // namespace halvio

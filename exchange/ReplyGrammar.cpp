@@ -46,12 +46,12 @@ std::string_view withoutBlanks(std::string_view text) {
         return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
+} // namespace
 
-std::string invalidReply(std::string_view reason) {
+std::string invalidReplyLine(std::string_view reason) {
     return fr("Réponse du serveur de mise à jour invalide : ") + std::string(reason) +
            fr(" Aucune mise à jour appliquée.");
 }
-} // namespace
 
 std::vector<std::string> replyFields(std::string_view line) {
     std::vector<std::string> fields;
@@ -132,22 +132,23 @@ OfferedPackage readPackageLine(std::string_view line) {
 
 std::optional<std::string> replyFault(const std::vector<std::string>& lines) {
     if (lines.size() < 2)
-        return invalidReply(fr("elle a moins de deux lignes."));
+        return invalidReplyLine(fr("elle a moins de deux lignes."));
     const auto settings = replyFields(lines[0]);
     const std::string escompte = Trimmed(fieldValue(settings, "escompte"));
     if (!escompte.empty() && !isDiscount(escompte))
-        return invalidReply(fr("l'escompte \"") + escompte + fr("\" n'est pas un nombre."));
+        return invalidReplyLine(fr("l'escompte \"") + escompte + fr("\" n'est pas un nombre."));
     const std::string id = fieldValue(settings, "ID");
     if (!wholeNumber32(withoutBlanks(id)))
-        return invalidReply(fr("l'ID \"") + id + fr("\" n'est pas un nombre entier."));
+        return invalidReplyLine(fr("l'ID \"") + id + fr("\" n'est pas un nombre entier."));
     for (size_t i = 2; i < lines.size(); ++i) {
         if (isBlankLine(lines[i]))
             continue;
         const auto fields = replyFields(lines[i]);
         const std::string taille = fieldValue(fields, "taille");
         if (!wholeNumber32(Trimmed(taille)))
-            return invalidReply(fr("la taille \"") + taille + fr("\" du paquet \"") +
-                                fieldValue(fields, "nom") + fr("\" n'est pas un nombre entier de 32 bits."));
+            return invalidReplyLine(fr("la taille \"") + taille + fr("\" du paquet \"") +
+                                    fieldValue(fields, "nom") +
+                                    fr("\" n'est pas un nombre entier de 32 bits."));
     }
     return std::nullopt;
 }

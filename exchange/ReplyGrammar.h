@@ -46,6 +46,10 @@ OfferedPackage readPackageLine(std::string_view line);
 // True for a package line that carries nothing: it is skipped.
 bool isBlankLine(std::string_view line);
 
+// "Réponse du serveur de mise à jour invalide : " + reason + " Aucune mise à jour appliquée."
+// (reason in Windows-1252): the log line of every reply that is refused.
+std::string invalidReplyLine(std::string_view reason);
+
 // The first reason the reply cannot be applied, as a French activity-log line (Windows-1252), or
 // nothing for a reply the run can apply: at least two lines, an escompte empty or a number that
 // ESCOMPTE (NUMERIC(9,2)) holds, an ID that is a whole number, and a whole number in 32 bits as

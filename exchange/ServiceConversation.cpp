@@ -4,8 +4,10 @@
 #include "Fonction.h"
 #include "HttpClient.h"
 #include "Model.h"
+#include "ReplyAuthenticity.h"
 #include "RunContext.h"
 #include "RunView.h"
+#include "ServiceAddress.h"
 #include "ServiceHosts.h"
 #include "Windows1252.h"
 
@@ -22,7 +24,7 @@ std::vector<ReportEndpoint> reportEndpoints() {
 }
 
 std::string reportAddress(std::string_view host, std::string_view client) {
-    return "http://" + std::string(host) + "/" + Trimmed(client) + ".maj";
+    return serviceAddress(host) + "/" + Trimmed(client) + ".maj";
 }
 
 std::string proxyCaptionSuffix(std::string_view proxyHost, std::int32_t proxyPort) {
@@ -35,7 +37,7 @@ std::string unreachableServiceText(std::string_view lastError) {
 }
 
 bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_view body,
-                         platform::ByteBuffer& reply) {
+                         platform::ByteBuffer& reply, ReplyCredentials& credentials) {
     RunView& view = ctx.view;
     view.setCaption(view.caption() + proxyCaptionSuffix(ctx.http.proxyHost(), ctx.http.proxyPort()));
 
@@ -44,7 +46,11 @@ bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_v
         ctx.model.log(endpoint.logLine);
         try {
             reply.clear();
-            ctx.http.post(reportAddress(endpoint.host, client), body, reply);
+            if (credentials.isSigned())
+                ctx.http.post(reportAddress(endpoint.host, client), body, reply,
+                              freshNonceHeaders(credentials), credentials.headers);
+            else
+                ctx.http.post(reportAddress(endpoint.host, client), body, reply);
             return true;
         } catch (const std::exception& error) {
             // Whatever ends an attempt passes on to the next endpoint.

@@ -9,6 +9,7 @@
 
 namespace halvio {
 
+struct ReplyCredentials;
 struct RunContext;
 
 namespace platform {
@@ -23,7 +24,7 @@ struct ReportEndpoint {
 // The office server, the internal address and the second public address, in the order tried.
 std::vector<ReportEndpoint> reportEndpoints();
 
-// "http://" + host + "/" + trimmed client code + ".maj".
+// serviceAddress(host) + "/" + trimmed client code + ".maj".
 std::string reportAddress(std::string_view host, std::string_view client);
 
 // Appended to the window's caption by each run: "  proxy:" + server + ":" + port.
@@ -35,8 +36,10 @@ std::string unreachableServiceText(std::string_view lastError);
 // Posts `body` to each endpoint in turn until one answers in the 200 range. Returns true with
 // that answer's body in `reply`. Returns false when this run is over: after three failures it
 // has either ticked CheckBox3 and run the exchange again through ctx.Button1Click (when the box
-// was not ticked), or shown the notice and closed the window.
+// was not ticked), or shown the notice and closed the window. In signed mode (a public key in
+// `credentials`) every attempt sends a fresh nonce, and `credentials` ends holding the nonce and the
+// reply headers of the attempt that answered.
 bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_view body,
-                         platform::ByteBuffer& reply);
+                         platform::ByteBuffer& reply, ReplyCredentials& credentials);
 
 } // namespace halvio

@@ -1,6 +1,7 @@
 #include "PackageNames.h"
 
 #include "Fonction.h"
+#include "ServiceAddress.h"
 
 namespace halvio {
 
@@ -20,8 +21,7 @@ bool isPlainPackageName(std::string_view trimmedName) {
 }
 
 std::string packageAddress(std::string_view host, std::string_view fileName) {
-    std::string address = "http://";
-    address += host;
+    std::string address = serviceAddress(host);
     address += "/kliso/update/";
     address += fileName;
     return address;

@@ -16,7 +16,7 @@ std::string packageFileName(std::string_view nom);
 // never used in a path.
 bool isPlainPackageName(std::string_view trimmedName);
 
-// "http://" + host + "/kliso/update/" + fileName.
+// serviceAddress(host) + "/kliso/update/" + fileName.
 std::string packageAddress(std::string_view host, std::string_view fileName);
 
 // The package file name without its last four characters (".zip"), upper-cased.

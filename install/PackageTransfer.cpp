@@ -8,6 +8,7 @@
 #include "PackageFailure.h"
 #include "PackageInstaller.h"
 #include "PackageNames.h"
+#include "PackageVerification.h"
 #include "ProgramPath.h"
 #include "RunContext.h"
 #include "RunView.h"
@@ -121,6 +122,7 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
         platform::ByteBuffer buffer;
         try {
             downloadPackage(run, fileName, buffer);
+            verifyPackageFile(run, nom, buffer);
         } catch (const std::exception& error) {
             endRunAfterFailedDownload(run, error);
             return PackageOutcome::RunEnded;

@@ -50,15 +50,22 @@ void HttpClient::get(const std::string& url, ByteBuffer& reply) {
     perform(url, nullptr, reply);
 }
 
-void HttpClient::perform(const std::string& url, const std::string_view* body, ByteBuffer& reply) {
+void HttpClient::post(const std::string& url, std::string_view body, ByteBuffer& reply,
+                      const std::vector<std::string>& moreHeaders, HttpHeaders& replyHeaders) {
+    replyHeaders.clear();
+    perform(url, &body, reply, &moreHeaders, &replyHeaders);
+}
+
+void HttpClient::perform(const std::string& url, const std::string_view* body, ByteBuffer& reply,
+                         const std::vector<std::string>* moreHeaders, HttpHeaders* replyHeaders) {
     refuseWhileBusy(m_busy);
     m_busy = true;
     struct Release {
         bool& busy;
         ~Release() { busy = false; }
     } release{m_busy};
-    const HttpRequest request{
-        url, body, m_proxyHost, m_proxyPort, m_options.followRedirects, m_options.maxReplySize};
+    const HttpRequest request{url,         body,        m_proxyHost, m_proxyPort, m_options.followRedirects,
+                              m_options.maxReplySize, moreHeaders, replyHeaders};
     HttpTransfer(*m_session, request, m_events, reply).run(m_idle);
 }
 

@@ -4,6 +4,7 @@
 // that the window can process its messages.
 
 #include "HttpEvents.h"
+#include "HttpHeaders.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace halvio::platform {
 
@@ -54,9 +56,14 @@ public:
     // callback abandons the request and passes through unchanged.
     void post(const std::string& url, std::string_view body, ByteBuffer& reply);
     void get(const std::string& url, ByteBuffer& reply);
+    // As post(), sending `moreHeaders` ("Name: value") after the usual ones; on success
+    // `replyHeaders` holds the final reply's headers.
+    void post(const std::string& url, std::string_view body, ByteBuffer& reply,
+              const std::vector<std::string>& moreHeaders, HttpHeaders& replyHeaders);
 
 private:
-    void perform(const std::string& url, const std::string_view* body, ByteBuffer& reply);
+    void perform(const std::string& url, const std::string_view* body, ByteBuffer& reply,
+                 const std::vector<std::string>* moreHeaders = nullptr, HttpHeaders* replyHeaders = nullptr);
 
     Options m_options;
     std::string m_proxyHost;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace halvio::platform {
 
@@ -98,6 +99,8 @@ void HttpTransfer::run(const std::function<void()>& idle) {
     raisePending();
     if (result != CURLE_OK || m_failure || !m_acceptingBody)
         throwFailure(result);
+    if (m_request.replyHeaders)
+        *m_request.replyHeaders = std::move(m_headers);
     outcome.kept = true;
 }
 
@@ -112,10 +115,10 @@ void HttpTransfer::configure() {
     if (m_request.body) {
         checkCurl(curl_easy_setopt(easy, CURLOPT_POST, 1L));
         checkCurl(curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_request.body->size())));
-        checkCurl(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_session.postHeaders()));
+        checkCurl(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, requestHeaders(m_session.postHeaders())));
     } else {
         checkCurl(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L));
-        checkCurl(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_session.getHeaders()));
+        checkCurl(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, requestHeaders(m_session.getHeaders())));
     }
     checkCurl(curl_easy_setopt(easy, CURLOPT_READFUNCTION, &HttpTransfer::onRead));
     checkCurl(curl_easy_setopt(easy, CURLOPT_READDATA, this));
@@ -131,6 +134,24 @@ void HttpTransfer::configure() {
     checkCurl(curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this));
     checkCurl(curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &HttpTransfer::onPrerequest));
     checkCurl(curl_easy_setopt(easy, CURLOPT_PREREQDATA, this));
+}
+
+// The session's list for the method, or a copy of it with the request's own headers after it.
+curl_slist* HttpTransfer::requestHeaders(curl_slist* usual) {
+    if (!m_request.moreHeaders || m_request.moreHeaders->empty())
+        return usual;
+    std::vector<std::string> lines;
+    for (curl_slist* item = usual; item; item = item->next)
+        lines.emplace_back(item->data);
+    lines.insert(lines.end(), m_request.moreHeaders->begin(), m_request.moreHeaders->end());
+    for (const std::string& line : lines) {
+        curl_slist* longer = curl_slist_append(m_requestHeaders.get(), line.c_str());
+        if (!longer)
+            throw std::bad_alloc();
+        m_requestHeaders.release();
+        m_requestHeaders.reset(longer);
+    }
+    return m_requestHeaders.get();
 }
 
 CURLcode HttpTransfer::pump(const std::function<void()>& idle) {
@@ -181,13 +202,27 @@ bool HttpTransfer::headerLine(std::string_view line) {
     if (startsWithNoCase(line, "HTTP/")) {
         m_statusLine = withoutLineEnd(line);
         m_sawLocation = false;
+        m_headers.clear();
         return true;
     }
     if (line == "\r\n" || line == "\n")
         return finalHeadersEnded();
+    keepHeader(line);
     if (startsWithNoCase(line, "Location:"))
         m_sawLocation = true;
     return true;
+}
+
+void HttpTransfer::keepHeader(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return;
+    std::string value = withoutLineEnd(line.substr(colon + 1));
+    const std::size_t first = value.find_first_not_of(" \t");
+    value.erase(0, first == std::string::npos ? value.size() : first);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.pop_back();
+    m_headers.emplace_back(std::string(line.substr(0, colon)), std::move(value));
 }
 
 bool HttpTransfer::finalHeadersEnded() {

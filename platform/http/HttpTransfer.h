@@ -4,6 +4,7 @@
 // callback. Only the body of a final 2xx reply gets into the reply buffer.
 
 #include "HttpEvents.h"
+#include "HttpHeaders.h"
 
 #include <curl/curl.h>
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +30,8 @@ struct HttpRequest {
     std::int32_t proxyPort;
     bool followRedirects;
     std::size_t maxReplySize; // a longer body, announced or received, fails the request
+    const std::vector<std::string>* moreHeaders = nullptr; // "Name: value", after the usual ones
+    HttpHeaders* replyHeaders = nullptr;                   // receives the final reply's headers
 };
 
 class HttpTransfer {
@@ -43,7 +47,9 @@ private:
     CURLcode pump(const std::function<void()>& idle);
     [[noreturn]] void throwFailure(CURLcode result) const;
 
+    curl_slist* requestHeaders(curl_slist* usual);
     bool headerLine(std::string_view line);
+    void keepHeader(std::string_view line);
     bool finalHeadersEnded();
     void received(const char* bytes, std::size_t count);
     std::size_t send(char* target, std::size_t room);
@@ -88,6 +94,8 @@ private:
     std::optional<std::string> m_failure; // a reason of ours to stop, beyond libcurl's
     std::exception_ptr m_callbackError;   // thrown inside a libcurl callback
     std::vector<PendingEvent> m_pending;  // raised between two slices of the transfer
+    HttpHeaders m_headers;                // of the header block being read
+    std::unique_ptr<curl_slist, void (*)(curl_slist*)> m_requestHeaders{nullptr, curl_slist_free_all};
 };
 
 } // namespace halvio::platform

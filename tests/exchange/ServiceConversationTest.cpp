@@ -82,6 +82,9 @@ protected:
 TEST(ReportAddress, HostThenTrimmedClientCode) {
     EXPECT_EQ(reportAddress("localhost:18080", "C1234     "), "http://localhost:18080/C1234.maj");
     EXPECT_EQ(reportAddress("127.0.0.2:18080", " NOUVEAU  "), "http://127.0.0.2:18080/NOUVEAU.maj");
+    // A release's host value may name its scheme: https:// has the server's certificate checked.
+    EXPECT_EQ(reportAddress("https://maj.vendor.example", "C1234"), "https://maj.vendor.example/C1234.maj");
+    EXPECT_EQ(reportAddress("http://192.0.2.10:8080", "C1234"), "http://192.0.2.10:8080/C1234.maj");
     EXPECT_EQ(proxyCaptionSuffix("", 0), "  proxy::0");
     EXPECT_EQ(proxyCaptionSuffix("proxy.local", 3128), "  proxy:proxy.local:3128");
     EXPECT_EQ(attempt(1), fr("Tentative de connection à ") + hosts::kOfficeServer + " ");
@@ -108,6 +111,8 @@ TEST_F(ConversationFixture, TheReportIsPostedToTheOfficeServerAsHttp10) {
     EXPECT_EQ(request.header("User-Agent"), "Mozilla/3.0 (compatible; Indy Library)");
     EXPECT_EQ(request.header("Content-Length"), std::to_string(kBody.size()));
     EXPECT_EQ(request.body, kBody);
+    // The build without a vendor key asks for no signature.
+    EXPECT_FALSE(request.hasHeader("X-Halvio-Nonce"));
     EXPECT_EQ(internal.requestCount() + secondPublic.requestCount(), 0u);
 
     EXPECT_EQ(view.log, log({{attempt(1)}, endOfRun}));

@@ -53,6 +53,8 @@ TEST(PackageNames, RecordNameStoresHalvio27AsHalvio26) {
 TEST(PackageNames, AddressesOfTheHosts) {
     EXPECT_EQ(packageAddress(hosts::kPublicWebHost, "sql_test.zip"),
               "http://localhost:18081/kliso/update/sql_test.zip");
+    EXPECT_EQ(packageAddress("https://www.vendor.example", "halvio.zip"),
+              "https://www.vendor.example/kliso/update/halvio.zip");
     EXPECT_EQ(packageHosts(true), (std::vector<std::string>{"localhost:18080", "127.0.0.2:18080"}));
     EXPECT_EQ(packageHosts(false), (std::vector<std::string>{"localhost:18081"}));
 }

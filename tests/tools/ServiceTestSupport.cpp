@@ -4,11 +4,14 @@
 
 namespace halvio::test {
 
-RunningService::RunningService(const CatalogFixture& fixture, std::vector<tools::ListenAddress> listen)
-    : m_service({fixture.catalog(), fixture.reports(), std::move(listen), [this](const std::string& line) {
+RunningService::RunningService(const CatalogFixture& fixture, std::vector<tools::ListenAddress> listen,
+                               std::optional<std::string> signingKey)
+    : m_service({fixture.catalog(), fixture.reports(), std::move(listen),
+                 [this](const std::string& line) {
                      const std::lock_guard lock(m_mutex);
                      m_lines.push_back(line);
-                 }}) {
+                 },
+                 std::move(signingKey)}) {
     m_service.start();
 }
 

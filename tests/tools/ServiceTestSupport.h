@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ namespace halvio::test {
 class RunningService {
 public:
     explicit RunningService(const CatalogFixture& fixture,
-                            std::vector<tools::ListenAddress> listen = {{"127.0.0.1", 0}});
+                            std::vector<tools::ListenAddress> listen = {{"127.0.0.1", 0}},
+                            std::optional<std::string> signingKey = std::nullopt);
 
     tools::UpdateService& service() { return m_service; }
     int port(size_t index = 0) const { return m_service.boundAddresses().at(index).port; }

@@ -273,4 +273,37 @@ TEST(UpdateServiceCheck, NamesEveryFaultThenPassesTheMendedCatalog) {
     EXPECT_EQ(runTool("update-service", {"--check", q(catalog.path("none"))}).exitCode, 1);
 }
 
+TEST(KeyCommand, MakesAnOwnerOnlyKeyOnceAndTheServiceRefusesAKeyOthersMayRead) {
+    CatalogFixture catalog;
+    const fs::path key = catalog.path("vendor.key");
+    const QString keyArgument = QString::fromStdString(key.string());
+    const Finished made = runTool("update-service", {"keygen", "--private", keyArgument});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    ASSERT_EQ(made.out.size(), 45u) << made.out; // 44 characters of base64 and the line end
+    EXPECT_NE(made.err.find("-DHALVIO_VENDOR_PUBLIC_KEY="), std::string::npos) << made.err;
+    EXPECT_EQ(fs::status(key).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string privateKey = readBytes(key);
+
+    const Finished again = runTool("update-service", {"keygen", "--private", keyArgument});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.err.find("never overwritten"), std::string::npos) << again.err;
+    EXPECT_EQ(readBytes(key), privateKey);
+
+    const Finished shown = runTool("update-service", {"public-key", "--private", keyArgument});
+    EXPECT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_EQ(shown.out, made.out);
+
+    fs::permissions(key, fs::perms::group_read | fs::perms::others_read, fs::perm_options::add);
+    const Finished refused = runTool("update-service", {"--catalog", q(catalog.catalog()), "--listen",
+                                                        "127.0.0.1:0", "--signing-key", keyArgument});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("readable by its owner only"), std::string::npos) << refused.err;
+
+    fs::permissions(key, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    writeBytes(key, "not a key\n");
+    const Finished unreadable = runTool("update-service", {"public-key", "--private", keyArgument});
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_NE(unreadable.err.find("holds no signing key"), std::string::npos) << unreadable.err;
+}
+
 } // namespace

@@ -97,6 +97,7 @@ ClientReply buildClientReply(const Catalog& catalog, const ClientEntry& entry, c
     reply.body = buildPackageListReply(entry.settings, offered);
     if (const auto message = refusal(reply.body))
         locateRefusal(entry, published, offered, *message, reply.faults);
+    reply.offered = std::move(offered);
     return reply;
 }
 

@@ -3,6 +3,7 @@
 // sends a reply only when the updater would apply it, and names the catalog line behind each fault.
 
 #include "Catalog.h"
+#include "ReplyBuilder.h"
 
 #include <string>
 #include <string_view>
@@ -23,6 +24,8 @@ struct ClientReply {
     // Listed packages without a file: offered with taille 0 all the same (a package's line and its
     // file are put in place one after the other), their download fails until the file is there.
     std::vector<MissingPackageFile> missingFiles;
+    // The packages the body offers, in its order: what a signed reply's manifest lists.
+    std::vector<OfferedPackage> offered;
 };
 
 // The reply to a client with this entry, packages.txt's packages first.

@@ -2,8 +2,10 @@
 
 #include "Catalog.h"
 #include "ClientReply.h"
+#include "ReplySigning.h"
 #include "ReportStore.h"
 #include "ServiceHosts.h"
+#include "SignedReply.h"
 
 #include <httplib.h>
 
@@ -54,7 +56,8 @@ std::vector<ListenAddress> defaultServiceAddresses() {
 
 class UpdateService::Handlers {
 public:
-    Handlers(const Catalog& catalog, ReportStore& reports) : m_catalog(catalog), m_reports(reports) {}
+    Handlers(const Catalog& catalog, ReportStore& reports, const std::optional<std::string>& signingKey)
+        : m_catalog(catalog), m_reports(reports), m_signingKey(signingKey) {}
 
     void install(httplib::Server& server) {
         server.set_payload_max_length(kMaxReportBytes);
@@ -87,6 +90,8 @@ private:
                 response.status = 500;
                 return;
             }
+            if (m_signingKey)
+                sign(request, reply.offered, reply.body, response);
             response.set_content(reply.body, "text/html");
             response.status = 200;
         } catch (const std::exception& error) {
@@ -109,8 +114,25 @@ private:
         }
     }
 
+    // An updater built without a key sends no nonce: its reply goes as it always did.
+    void sign(const httplib::Request& request, const std::vector<OfferedPackage>& offered,
+              const std::string& body, httplib::Response& response) const {
+        std::optional<std::string> header;
+        if (request.has_header(signedreply::kNonceHeader))
+            header = request.get_header_value(signedreply::kNonceHeader);
+        const auto nonce = requestNonce(header);
+        if (!nonce) {
+            addRequestLogNote(header ? "unsigned: malformed nonce" : "unsigned: no nonce");
+            return;
+        }
+        for (const auto& [name, value] : signedReplyHeaders(m_catalog, offered, *nonce, body, *m_signingKey))
+            response.set_header(name, value);
+        addRequestLogNote("signed");
+    }
+
     const Catalog& m_catalog;
     ReportStore& m_reports;
+    const std::optional<std::string>& m_signingKey;
 };
 
 UpdateService::UpdateService(UpdateServiceConfig config) : m_config(std::move(config)) {
@@ -120,7 +142,7 @@ UpdateService::UpdateService(UpdateServiceConfig config) : m_config(std::move(co
         m_config.listen = defaultServiceAddresses();
     m_catalog = std::make_unique<Catalog>(m_config.catalog);
     m_reports = std::make_unique<ReportStore>(m_config.reports);
-    m_handlers = std::make_unique<Handlers>(*m_catalog, *m_reports);
+    m_handlers = std::make_unique<Handlers>(*m_catalog, *m_reports, m_config.signingKey);
     m_servers = std::make_unique<ServerGroup>(
         [this](httplib::Server& server) { m_handlers->install(server); }, m_config.log);
 }

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace halvio::tools {
@@ -20,6 +22,9 @@ struct UpdateServiceConfig {
     std::filesystem::path reports;
     std::vector<ListenAddress> listen; // empty: the build's service hosts, defaultServiceAddresses()
     ServerGroup::LogSink log;          // one line per request; may be empty
+    // The vendor's Ed25519 private key (loadSigningKey()); with it, a report that carries a nonce
+    // is answered with a signed reply. Without it every reply goes unsigned.
+    std::optional<std::string> signingKey = std::nullopt;
 };
 
 // The hosts of the build's profile as listen addresses, without repeats. Throws std::invalid_argument

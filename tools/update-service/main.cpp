@@ -2,6 +2,7 @@
 // With --check it only checks a catalog and ends.
 #include "Catalog.h"
 #include "CatalogCheck.h"
+#include "SigningKey.h"
 #include "ToolProcess.h"
 #include "UpdateService.h"
 
@@ -22,18 +23,27 @@ const char* const kUsage =
     "       update-service --check DIR\n"
     "  --check DIR        check the catalog folder as the service reads it, print one line per fault\n"
     "                     (FILE:LINE: REASON) and end: exit code 0 when it has none, 1 otherwise\n"
+    "                      [--pid-file PATH] [--signing-key FILE]\n"
+    "       update-service keygen --private FILE\n"
+    "       update-service public-key --private FILE\n"
     "  --catalog DIR      catalog folder (default: catalog)\n"
     "  --reports DIR      where received client reports are stored (default: reports)\n"
     "  --listen HOST:PORT address to listen on, repeatable; port 0 takes a free port\n"
     "                     (default: the four service hosts of the build, localhost being 127.0.0.1)\n"
     "  --ready-file PATH  written once every address listens: one HOST:PORT line each\n"
-    "  --pid-file PATH    written at start with the process id\n";
+    "  --pid-file PATH    written at start with the process id\n"
+    "  --signing-key FILE the vendor's private key: replies to updaters that send a nonce are signed\n"
+    "  keygen             makes a key pair: the private key goes to FILE (never over an existing\n"
+    "                     file, readable by its owner only), the public key is printed in base64,\n"
+    "                     the value of HALVIO_VENDOR_PUBLIC_KEY\n"
+    "  public-key         prints the public key of the private key in FILE\n";
 
 struct Options {
     halvio::tools::UpdateServiceConfig config;
     std::string readyFile;
     std::string pidFile;
     std::string check;
+    std::string signingKey;
 };
 
 Options parseOptions(int argc, char** argv) {
@@ -61,6 +71,8 @@ Options parseOptions(int argc, char** argv) {
             options.pidFile = value;
         else if (option == "--check")
             options.check = value;
+        else if (option == "--signing-key")
+            options.signingKey = value;
         else
             throw std::invalid_argument("unknown option: " + option);
     }
@@ -92,10 +104,37 @@ int checkOnly(const std::filesystem::path& catalog) {
     }
 }
 
+// "keygen --private FILE" and "public-key --private FILE"; the public key goes alone to standard
+// output so that a script can take it as it is.
+int keyCommand(int argc, char** argv) {
+    const std::string command = argv[1];
+    if (argc != 4 || std::string(argv[2]) != "--private") {
+        std::cerr << "update-service: usage: update-service " << command << " --private FILE\n";
+        return 2;
+    }
+    try {
+        if (command == "keygen") {
+            std::cout << halvio::tools::createSigningKey(argv[3]) << std::endl;
+            std::cerr << "update-service: private key written to " << argv[3]
+                      << " (readable by its owner only); build the updater with"
+                         " -DHALVIO_VENDOR_PUBLIC_KEY=<the line above>"
+                      << std::endl;
+        } else {
+            std::cout << halvio::tools::publicKeyText(halvio::tools::loadSigningKey(argv[3])) << std::endl;
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "update-service: " << error.what() << std::endl;
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace halvio::tools;
+    if (argc >= 2 && (std::string(argv[1]) == "keygen" || std::string(argv[1]) == "public-key"))
+        return keyCommand(argc, argv);
     blockStopSignals();
     Options options;
     try {
@@ -108,6 +147,8 @@ int main(int argc, char** argv) {
         return checkOnly(options.check);
     options.config.log = [](const std::string& line) { std::cout << line << std::endl; };
     try {
+        if (!options.signingKey.empty())
+            options.config.signingKey = loadSigningKey(options.signingKey);
         if (!options.pidFile.empty())
             writeFileAtomically(options.pidFile, std::to_string(getpid()) + "\n");
         UpdateService service(options.config);
@@ -126,6 +167,9 @@ int main(int argc, char** argv) {
         } catch (const halvio::tools::CatalogError& error) {
             std::cout << "update-service: catalog fault: " << error.what() << std::endl;
         }
+        if (options.config.signingKey)
+            std::cout << "update-service: signing replies with the key of public key "
+                      << publicKeyText(*options.config.signingKey) << std::endl;
         if (!options.readyFile.empty())
             writeFileAtomically(options.readyFile, addressLines(service.boundAddresses()));
         const int signalNumber = waitForStopSignal();

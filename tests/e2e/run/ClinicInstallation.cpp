@@ -196,14 +196,15 @@ std::string expectedReportBody(const ClinicRows& rows, const QDate& today) {
     return body;
 }
 
-ClinicInstallation::ClinicInstallation(const ClinicRows& rows) : m_server(mainServer()) {
+ClinicInstallation::ClinicInstallation(const ClinicRows& rows, const std::string& updaterFile)
+    : m_server(mainServer()) {
     m_programFolder = m_root.file("programme/");
     m_dataFolder = m_root.file("donnees/");
     fs::create_directories(m_programFolder);
     fs::create_directories(m_dataFolder);
     fs::create_directories(otherFolder());
     // A copy, never a link: the updater finds its folder through its own resolved path.
-    fs::copy_file(HALVIO_BINARY_DIR "/bin/maj_kliso.exe", updater());
+    fs::copy_file(updaterFile, updater());
 
     createClinicDatabase(clinicDatabase(), m_server.password);
     const std::string faxDatabase = m_server.nameOf(m_dataFolder + "fax.ib");

@@ -78,7 +78,10 @@ std::string expectedReportBody(const ClinicRows& rows, const QDate& today);
 
 class ClinicInstallation {
 public:
-    explicit ClinicInstallation(const ClinicRows& rows);
+    // `updaterFile`: the built updater copied into the program folder (another variant than the
+    // build's own: the signed one).
+    explicit ClinicInstallation(const ClinicRows& rows,
+                                const std::string& updaterFile = HALVIO_BINARY_DIR "/bin/maj_kliso.exe");
 
     // The program folder, ending with "/".
     std::string programFolder() const { return m_programFolder; }

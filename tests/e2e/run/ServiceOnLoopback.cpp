@@ -103,8 +103,9 @@ void ServiceCatalog::writePackageList() const {
     fs::rename(list + ".new", list);
 }
 
-ServiceOnLoopback::ServiceOnLoopback(const ServiceCatalog& catalog) {
+ServiceOnLoopback::ServiceOnLoopback(const ServiceCatalog& catalog, std::optional<std::string> signingKey) {
     tools::UpdateServiceConfig config;
+    config.signingKey = std::move(signingKey);
     config.catalog = catalog.catalogFolder();
     config.reports = catalog.reportsFolder();
     config.log = [this](const std::string& line) {

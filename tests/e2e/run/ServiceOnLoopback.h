@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,9 @@ struct ServiceRequest {
 class ServiceOnLoopback {
 public:
     // Throws std::runtime_error naming the address when one of the service ports is taken.
-    explicit ServiceOnLoopback(const ServiceCatalog& catalog);
+    // With a signing key (loadSigningKey()), reports that carry a nonce get signed replies.
+    explicit ServiceOnLoopback(const ServiceCatalog& catalog,
+                               std::optional<std::string> signingKey = std::nullopt);
     ~ServiceOnLoopback();
 
     std::vector<ServiceRequest> requests() const;

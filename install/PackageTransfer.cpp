@@ -35,9 +35,10 @@ std::string shownName(std::string_view name) {
 }
 
 // The end of the run after a package file could not be fetched or saved.
-void endRunAfterFailedDownload(RunContext& run, const std::exception& error) {
+void endRunAfterFailedDownload(RunContext& run, const std::string& fileName, const std::exception& error) {
     run.model.tmem.post();
-    run.view.showPlainMessage(error.what());
+    run.view.showPlainMessage(fr("Le fichier ") + fileName + fr(" n'a pas pu être téléchargé ou enregistré."),
+                              error.what());
     run.model.log(fr("Impossible de récupérer le fichier"));
     run.view.showMessageForm(fr("Impossible de récupérer le fichier! Réessayer plus tard."), 80);
     run.view.closeWindow();
@@ -72,7 +73,7 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
         platform::writeWholeFile(packagePath, buffer.view());
         model.log(fr("Fichier sauvé"));
     } catch (const std::exception& error) {
-        endRunAfterFailedDownload(run, error);
+        endRunAfterFailedDownload(run, fileName, error);
         return PackageOutcome::RunEnded;
     }
     const std::int64_t total = std::int64_t{run.runningTotal} + tmem.current().TAILLE.value_or(0);

@@ -35,21 +35,7 @@ int weight(DatabaseFault fault) {
     }
     return 0;
 }
-} // namespace
 
-ConnectionTarget connectionTarget(std::string_view name) {
-    size_t colon = name.find(':');
-    if (!name.empty() && name.front() == '[') {
-        const size_t bracket = name.find(']');
-        colon = bracket == std::string_view::npos ? std::string_view::npos : name.find(':', bracket);
-    }
-    const bool driveLetter = colon == 1 && std::isalpha(static_cast<unsigned char>(name.front()));
-    if (colon == std::string_view::npos || driveLetter)
-        return {{}, std::string(name)};
-    return {std::string(name.substr(0, colon)), std::string(name.substr(colon + 1))};
-}
-
-namespace {
 // The likely cause as a phrase, or nothing when the codes name none.
 std::optional<std::string> likelyCause(const ConnectionSituation& situation,
                                        const std::vector<DatabaseFault>& faults) {
@@ -82,6 +68,18 @@ std::optional<std::string> likelyCause(const ConnectionSituation& situation,
     return std::nullopt;
 }
 } // namespace
+
+ConnectionTarget connectionTarget(std::string_view name) {
+    size_t colon = name.find(':');
+    if (!name.empty() && name.front() == '[') {
+        const size_t bracket = name.find(']');
+        colon = bracket == std::string_view::npos ? std::string_view::npos : name.find(':', bracket);
+    }
+    const bool driveLetter = colon == 1 && std::isalpha(static_cast<unsigned char>(name.front()));
+    if (colon == std::string_view::npos || driveLetter)
+        return {{}, std::string(name)};
+    return {std::string(name.substr(0, colon)), std::string(name.substr(colon + 1))};
+}
 
 std::string connectionFailureLine(const ConnectionSituation& situation,
                                   const std::vector<DatabaseFault>& faults) {

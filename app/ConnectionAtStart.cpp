@@ -1,7 +1,9 @@
 #include "ConnectionAtStart.h"
 
+#include "ConnectionCause.h"
 #include "ConnectionSecrets.h"
 #include "DateTime.h"
+#include "Files.h"
 #include "Model.h"
 #include "RunContext.h"
 #include "RunView.h"
@@ -9,25 +11,48 @@
 #include "Windows1252.h"
 #include "ZipReader.h"
 
+#include <optional>
+
 namespace halvio {
 
 namespace {
-// Both passwords are tried; every error of the two opens is logged, none goes further.
-bool openClinicDatabase(Model& model) {
-    model.IB.setPassword(secrets::kFirstDatabasePassword);
+struct FailedOpen {
+    platform::DatabaseFault fault;
+    std::string serverText;
+};
+
+// Opens IB with the password; its error, if any, is kept for the log.
+std::optional<FailedOpen> openWith(Model& model, const char* password) {
+    model.IB.setPassword(password);
     try {
         model.IB.open();
-        return true;
+        return std::nullopt;
+    } catch (const platform::DatabaseError& error) {
+        return FailedOpen{error.fault(), error.what()};
     } catch (const std::exception& error) {
-        model.logError(error);
+        return FailedOpen{platform::DatabaseFault::Other, error.what()};
     }
-    model.IB.setPassword(secrets::kFallbackDatabasePassword);
-    try {
-        model.IB.open();
+}
+
+// Both passwords are tried; no error of the two opens goes further. The log names the likely
+// cause in French, each server text (unchanged, often English) only as a detail after it.
+bool openClinicDatabase(RunContext& context) {
+    Model& model = context.model;
+    const std::optional<FailedOpen> first = openWith(model, secrets::kFirstDatabasePassword);
+    if (!first)
         return true;
-    } catch (const std::exception& error) {
-        model.logError(error);
+    const ConnectionSituation situation{platform::fileExists(context.programFolder + "kliso.ini"),
+                                        context.programFolder, model.IB.connectionName()};
+    const std::optional<FailedOpen> second = openWith(model, secrets::kFallbackDatabasePassword);
+    if (!second) {
+        model.log(firstAttemptFailureLine(situation, first->fault));
+        model.log(serverDetailLine(first->serverText));
+        return true;
     }
+    model.log(connectionFailureLine(situation, {first->fault, second->fault}));
+    model.log(serverDetailLine(first->serverText));
+    if (second->serverText != first->serverText)
+        model.log(serverDetailLine(second->serverText));
     return false;
 }
 
@@ -55,7 +80,7 @@ void connectAtStart(RunContext& context) {
     model.log(fr("Tentative de connection à votre serveur"));
     model.log(model.IB.connectionName());
 
-    if (!openClinicDatabase(model)) {
+    if (!openClinicDatabase(context)) {
         model.log(fr("Echec lors de la connection à votre serveur"));
         return;
     }

@@ -2,14 +2,18 @@
 
 #include "DateTime.h"
 #include "UiText.h"
-#include "Windows1252.h"
 
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <execinfo.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace halvio {
 
@@ -28,13 +32,28 @@ std::string callStack() {
     return text;
 }
 
-void showReportDialog(const std::string& message, const std::string& details) {
-    QMessageBox box(QMessageBox::Critical, qtextFromCp1252("Vantorix - Erreur"),
-                    QString::fromUtf8("Une erreur inattendue est survenue :\n\n") + qtextFromCp1252(message),
-                    QMessageBox::Ok);
-    box.setObjectName("crashreport");
-    box.setDetailedText(qtextFromCp1252(details));
-    box.exec();
+// Appends the report with CR LF line ends; false when the file cannot be written.
+bool appendReport(const std::string& file, const std::string& details) {
+    std::ofstream log(file, std::ios::app | std::ios::binary);
+    if (!log)
+        return false;
+    log << "---------------------------------------------------------------\r\n";
+    for (char c : details) {
+        if (c == '\n')
+            log << "\r\n";
+        else
+            log << c;
+    }
+    log.flush();
+    return static_cast<bool>(log);
+}
+
+std::string temporaryLogFile(const std::string& logFile) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    if (error)
+        return {};
+    return (folder / std::filesystem::path(logFile).filename()).string();
 }
 } // namespace
 
@@ -48,34 +67,70 @@ std::string messageOf(const std::exception_ptr& error) {
     }
 }
 
-CrashReport::CrashReport(std::string logFile) : showDialog(showReportDialog), m_logFile(std::move(logFile)) {}
+QString crashDialogText(CrashReport::Outcome outcome, const std::string& writtenTo) {
+    QString text =
+        outcome == CrashReport::Outcome::EndsRun
+            ? QStringLiteral("Une erreur inattendue est survenue. La mise à jour est interrompue.")
+            : QStringLiteral("Une erreur inattendue est survenue au démarrage. La mise à jour continue.");
+    text += QStringLiteral("\n\n");
+    if (writtenTo.empty())
+        text += QStringLiteral("Le rapport n'a pas pu être enregistré.");
+    else
+        text += QStringLiteral("Le rapport a été enregistré dans ") +
+                QDir::toNativeSeparators(QFile::decodeName(writtenTo.c_str())) + QStringLiteral(".");
+    return text;
+}
 
-void CrashReport::guard(const char* handlerName, const std::function<void()>& handler) noexcept {
+CrashReport::CrashReport(std::string logFile) : m_logFile(std::move(logFile)) {
+    showDialog = [this](const std::string&, const std::string& details) { showReportDialog(details); };
+}
+
+QString CrashReport::dialogText() const {
+    return crashDialogText(m_outcome, m_writtenTo);
+}
+
+void CrashReport::showReportDialog(const std::string& details) const {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Vantorix - Erreur"), dialogText(),
+                    QMessageBox::Ok);
+    box.setObjectName("crashreport");
+    box.setDetailedText(qtextFromCp1252(details));
+    QTimer::singleShot(dialogTimeout, &box, [&box] { box.done(QMessageBox::Ok); });
+    box.exec();
+}
+
+void CrashReport::guard(const char* handlerName, const std::function<void()>& handler,
+                        Outcome outcome) noexcept {
     try {
         handler();
     } catch (...) {
-        report(handlerName, messageOf(std::current_exception()));
+        report(handlerName, messageOf(std::current_exception()), outcome);
     }
 }
 
-void CrashReport::report(const char* handlerName, const std::string& message) noexcept {
+void CrashReport::report(const char* handlerName, const std::string& message, Outcome outcome) noexcept {
     try {
         const std::string details = "Date: " + DateTimeText(DateTime::now()) + "\nHandler: " + handlerName +
                                     "\nMessage: " + message + "\nCall stack:\n" + callStack();
-        std::ofstream log(m_logFile, std::ios::app | std::ios::binary);
-        if (log) {
-            log << "---------------------------------------------------------------\r\n";
-            for (char c : details) {
-                if (c == '\n')
-                    log << "\r\n";
-                else
-                    log << c;
+        m_outcome = outcome;
+        m_writtenTo.clear();
+        for (const std::string& file : {m_logFile, temporaryLogFile(m_logFile)}) {
+            if (!file.empty() && appendReport(file, details)) {
+                m_writtenTo = file;
+                break;
             }
         }
         if (showDialog)
             showDialog(message, details);
     } catch (...) {
         std::fputs("maj_kliso: an error could not be reported\n", stderr);
+    }
+    // Even a report that could not be shown ends the run.
+    if (outcome == Outcome::EndsRun && endRun) {
+        try {
+            endRun();
+        } catch (...) {
+            std::fputs("maj_kliso: the run could not be ended after an error\n", stderr);
+        }
     }
 }
 

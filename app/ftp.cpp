@@ -64,7 +64,9 @@ TFtpform::TFtpform(const std::string& programFile)
         rewriteBetaFlag(context.programFolder + "kliso.ini", directConnection);
     };
 
-    crashReport.guard("FormCreate", [this] { FormCreate(); });
+    crashReport.endRun = [this] { endRunAfterError(); };
+    crashReport.guard(
+        "FormCreate", [this] { FormCreate(); }, CrashReport::Outcome::RunGoesOn);
 }
 
 TFtpform::~TFtpform() = default;
@@ -138,6 +140,15 @@ void TFtpform::Timer3Timer() {
     Timer3.stop();
     close();
     QApplication::quit();
+}
+
+void TFtpform::endRunAfterError() {
+    // As a failed run ends: nothing more is started, SETUP is not stamped, and the window closes by
+    // itself.
+    Timer1.stop();
+    layout.Button1->setEnabled(false);
+    model.log(fr("Mise à jour interrompue par une erreur inattendue. Fermeture dans 10 secondes."));
+    Timer3.start();
 }
 
 void TFtpform::SpeedButton1Click() {
@@ -259,17 +270,21 @@ int TFtpform::showMessageForm(std::string_view text, int mode) {
     return ShowMessageForm(text, mode);
 }
 
-void TFtpform::showInformation(std::string_view text) {
+void TFtpform::showInformation(std::string_view text, std::string_view details) {
     QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), qtextFromCp1252(text), QMessageBox::Ok,
                     this);
     box.setObjectName("information");
+    if (!details.empty())
+        box.setDetailedText(qtextFromCp1252(details));
     box.exec();
 }
 
-void TFtpform::showPlainMessage(std::string_view text) {
+void TFtpform::showPlainMessage(std::string_view text, std::string_view details) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), qtextFromCp1252(text), QMessageBox::Ok,
                     this);
     box.setObjectName("plainmessage");
+    if (!details.empty())
+        box.setDetailedText(qtextFromCp1252(details));
     box.exec();
 }
 

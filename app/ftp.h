@@ -34,6 +34,8 @@ public:
     void Timer1Timer();
     void Timer3Timer();
     void SpeedButton1Click();
+    // After an unexpected error: the run ends with the timed close.
+    void endRunAfterError();
     void HTTPWorkBegin(std::int64_t expectedCount);
     void HTTPWork(std::int64_t runningCount);
     void HTTPStatus(const std::string& statusText);
@@ -64,8 +66,8 @@ public:
     void stopCountdown() override;
     void startCloseTimer() override;
     int showMessageForm(std::string_view text, int mode) override;
-    void showInformation(std::string_view text) override;
-    void showPlainMessage(std::string_view text) override;
+    void showInformation(std::string_view text, std::string_view details = {}) override;
+    void showPlainMessage(std::string_view text, std::string_view details = {}) override;
     void closeWindow() override;
 
     Model model;

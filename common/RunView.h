@@ -48,10 +48,13 @@ public:
 
     // The system's own message dialog; returns its result code.
     virtual int showMessageForm(std::string_view text, int mode) = 0;
-    // The toolkit's standard information box (title "Information", one OK button).
-    virtual void showInformation(std::string_view text) = 0;
-    // The toolkit's plain message box: the application's title, the text, one OK button.
-    virtual void showPlainMessage(std::string_view text) = 0;
+    // The toolkit's standard information box (title "Information", one OK button). The text is
+    // French; details, when given, are kept behind the box's details button: an error's own text,
+    // which a library may give in English.
+    virtual void showInformation(std::string_view text, std::string_view details = {}) = 0;
+    // The toolkit's plain message box: the application's title, the text, one OK button; details as
+    // for showInformation.
+    virtual void showPlainMessage(std::string_view text, std::string_view details = {}) = 0;
 
     // Closes the main window; the program ends once control is back in the message loop.
     virtual void closeWindow() = 0;

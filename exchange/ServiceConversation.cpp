@@ -31,9 +31,9 @@ std::string proxyCaptionSuffix(std::string_view proxyHost, std::int32_t proxyPor
     return "  proxy:" + std::string(proxyHost) + ":" + std::to_string(proxyPort);
 }
 
-std::string unreachableServiceText(std::string_view lastError) {
+std::string unreachableServiceText() {
     return fr("Impossible de communiquer avec Vantorix !") + "\r" +
-           fr(" Vérifier votre connection internet et réssayer plus tard!") + "\r\n" + std::string(lastError);
+           fr(" Vérifier votre connection internet et réssayer plus tard!");
 }
 
 bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_view body,
@@ -66,7 +66,7 @@ bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_v
         ctx.Button1Click();
         return false;
     }
-    view.showInformation(unreachableServiceText(lastError));
+    view.showInformation(unreachableServiceText(), lastError);
     view.closeWindow();
     return false;
 }

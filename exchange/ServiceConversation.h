@@ -30,8 +30,9 @@ std::string reportAddress(std::string_view host, std::string_view client);
 // Appended to the window's caption by each run: "  proxy:" + server + ":" + port.
 std::string proxyCaptionSuffix(std::string_view proxyHost, std::int32_t proxyPort);
 
-// The text of the notice after the last failure, ending with that failure's message.
-std::string unreachableServiceText(std::string_view lastError);
+// The text of the notice after the last failure; that failure's own message goes with it as the
+// notice's details.
+std::string unreachableServiceText();
 
 // Posts `body` to each endpoint in turn until one answers in the 200 range. Returns true with
 // that answer's body in `reply`. Returns false when this run is over: after three failures it

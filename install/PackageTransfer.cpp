@@ -44,10 +44,11 @@ void closeClinicDatabase(Model& model) {
     model.IB.close();
 }
 
-// The end of the run after a package file could not be fetched.
-void endRunAfterFailedDownload(RunContext& run, const std::exception& error) {
+// The end of the run after a package file could not be fetched or saved.
+void endRunAfterFailedDownload(RunContext& run, const std::string& fileName, const std::exception& error) {
     run.model.tmem.post();
-    run.view.showPlainMessage(error.what());
+    run.view.showPlainMessage(fr("Le fichier ") + fileName + fr(" n'a pas pu être téléchargé ou enregistré."),
+                              error.what());
     run.model.log(fr("Impossible de récupérer le fichier"));
     run.view.showMessageForm(fr("Impossible de récupérer le fichier! Réessayer plus tard."), 80);
     run.view.closeWindow();
@@ -57,7 +58,8 @@ void endRunAfterFailedDownload(RunContext& run, const std::exception& error) {
 // recorded, the clinic database is left without a transaction, and the window closes unstamped.
 void endRunAfterFailedPackage(RunContext& run, const PackageFailure& failure) {
     run.model.tmem.post();
-    run.view.showPlainMessage(failure.what());
+    const std::string nom = Trimmed(run.model.tmem.current().NOM);
+    run.view.showPlainMessage(fr("Le paquet ") + nom + fr(" n'a pas pu être installé."), failure.what());
     run.model.log(failure.what());
     run.model.log(failure.notice());
     run.view.showMessageForm(failure.notice(), 80);
@@ -124,7 +126,7 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
             downloadPackage(run, fileName, buffer);
             verifyPackageFile(run, nom, buffer);
         } catch (const std::exception& error) {
-            endRunAfterFailedDownload(run, error);
+            endRunAfterFailedDownload(run, fileName, error);
             return PackageOutcome::RunEnded;
         }
         savePackageFile(model, packagePath, buffer);

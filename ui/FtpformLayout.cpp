@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -180,10 +181,11 @@ void FtpformLayout::buildWorkArea(QWidget& window) {
     p1 = gauge(Panel4, "p1", {368, 56, 176, 19});
     Label2 = label(Panel4, "Label2", QStringLiteral("Tous les fichiers"), {416, 78});
     p2 = gauge(Panel4, "p2", {369, 92, 176, 19});
-    clientmaj = label(Panel4, "clientmaj", QStringLiteral("clientmaj"), {570, 70});
-    // Later captions are dates: room for one whatever the first caption's width.
-    clientmaj->resize(std::max(clientmaj->width(), textWidth(*clientmaj, QStringLiteral("0000.00.00"))),
-                      clientmaj->height());
+    // Empty until the clinic database is open (the users must not read an internal name there).
+    // Later captions are dates: room for one.
+    clientmaj = label(Panel4, "clientmaj", QStringLiteral("0000.00.00"), {570, 70});
+    clientmaj->resize(textWidth(*clientmaj, clientmaj->text()), clientmaj->height());
+    clientmaj->clear();
 
     CheckBox3 = checkBox(Panel4, "CheckBox3", QStringLiteral("Ne pas utiliser le proxy"), {370, 120});
     CheckBox1 = checkBox(Panel4, "CheckBox1",
@@ -246,7 +248,16 @@ void FtpformLayout::buildPackageArea(QWidget& window, PackageTable& tmem) {
     DBGrid2->verticalHeader()->setDefaultSectionSize(18);
     DBGrid2->verticalHeader()->setFixedWidth(18);
     DBGrid2->verticalHeader()->setHighlightSections(false);
-    const int widths[PackageGridModel::ColumnCount] = {258, 106, 64, 102, 44};
+    int widths[PackageGridModel::ColumnCount] = {258, 106, 64, 102, 44};
+    // The designed widths leave no room for the cells' text margins around a whole date and time
+    // (its seconds were cut) or the largest size: room for them, whatever the font.
+    const int textMargin = DBGrid2->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid2) + 1;
+    const auto roomFor = [&](const QString& widest) {
+        return DBGrid2->fontMetrics().horizontalAdvance(widest) + 2 * textMargin;
+    };
+    widths[PackageGridModel::Dates] =
+        std::max(widths[PackageGridModel::Dates], roomFor("0000.00.00 00:00:00"));
+    widths[PackageGridModel::Taille] = std::max(widths[PackageGridModel::Taille], roomFor("2147483647"));
     for (int column = 0; column < PackageGridModel::ColumnCount; ++column)
         DBGrid2->setColumnWidth(column, widths[column]);
     paintLikeEnabled(*DBGrid2);
@@ -267,6 +278,8 @@ void FtpformLayout::buildPackageArea(QWidget& window, PackageTable& tmem) {
                        vendor() + QStringLiteral(" et bonne fin de journée!"),
                    {0, 0}, &endFont);
     Label3->setAlignment(Qt::AlignCenter);
+    // The panel covers the grid, whatever the text asks: a wider text must not grow the window.
+    Label3->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     QPalette green = Label3->palette();
     green.setColor(QPalette::WindowText, QColor(0, 128, 0));
     Label3->setPalette(green);

@@ -59,8 +59,8 @@ public:
     void stopCountdown() override {}
     void startCloseTimer() override {}
     int showMessageForm(std::string_view, int) override { return 0; }
-    void showInformation(std::string_view) override {}
-    void showPlainMessage(std::string_view) override {}
+    void showInformation(std::string_view, std::string_view) override {}
+    void showPlainMessage(std::string_view, std::string_view) override {}
     void closeWindow() override {}
 
 private:

@@ -32,9 +32,66 @@ std::string statusMessage(const ISC_STATUS* status) {
     return message;
 }
 
+// Operating-system codes of a file that does not exist: ENOENT, and Windows' ERROR_FILE_NOT_FOUND
+// and ERROR_PATH_NOT_FOUND.
+constexpr ISC_STATUS kUnixNoSuchFile = 2;
+constexpr ISC_STATUS kWindowsFileNotFound = 2;
+constexpr ISC_STATUS kWindowsPathNotFound = 3;
+
+// A server reports the operating system's error as a code when it is local, as an interpreted
+// text (in its own language) when it is remote: an open that failed without a code other than
+// "no such file" is taken for a file that is not there.
+DatabaseFault faultOf(const ISC_STATUS* status) {
+    bool ioError = false, openFailed = false, otherSystemError = false, login = false, network = false;
+    for (const ISC_STATUS* item = status; *item != isc_arg_end;) {
+        const ISC_STATUS kind = *item++;
+        if (kind == isc_arg_cstring) {
+            item += 2; // length, then the text
+            continue;
+        }
+        const ISC_STATUS value = *item++;
+        if (kind == isc_arg_unix && value != kUnixNoSuchFile)
+            otherSystemError = true;
+        if (kind == isc_arg_win32 && value != kWindowsFileNotFound && value != kWindowsPathNotFound)
+            otherSystemError = true;
+        if (kind != isc_arg_gds && kind != isc_arg_warning)
+            continue;
+        switch (value) {
+        case isc_io_error:
+            ioError = true;
+            break;
+        case isc_io_open_err:
+            openFailed = true;
+            break;
+        case isc_login:
+            login = true;
+            break;
+        case isc_network_error:
+        case isc_net_connect_err:
+        case isc_net_connect_listen_err:
+        case isc_net_lookup_err:
+        case isc_net_read_err:
+        case isc_net_write_err:
+        case isc_conn_lost:
+        case isc_unavailable:
+            network = true;
+            break;
+        default:
+            break;
+        }
+    }
+    if (ioError)
+        return openFailed && !otherSystemError ? DatabaseFault::FileNotFound : DatabaseFault::FileNotOpened;
+    if (network)
+        return DatabaseFault::ServerUnreachable;
+    if (login)
+        return DatabaseFault::LoginRefused;
+    return DatabaseFault::Other;
+}
+
 void check(const ISC_STATUS* status) {
     if (status[0] == 1 && status[1] != 0)
-        throw DatabaseError(statusMessage(status));
+        throw DatabaseError(statusMessage(status), faultOf(status));
 }
 
 struct XsqldaDeleter {

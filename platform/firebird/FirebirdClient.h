@@ -15,9 +15,23 @@
 
 namespace halvio::platform {
 
+// What the client library's error codes tell of a failure, where the user can act on the cause.
+enum class DatabaseFault {
+    Other,
+    FileNotFound,      // the server could not open a file at the path it was given
+    FileNotOpened,     // the file is there but could not be used (rights, a folder)
+    LoginRefused,      // user name and password not accepted
+    ServerUnreachable, // no server answered at the host (name unknown, refused, cut off)
+};
+
 class DatabaseError : public std::runtime_error {
 public:
-    explicit DatabaseError(const std::string& message) : std::runtime_error(message) {}
+    explicit DatabaseError(const std::string& message, DatabaseFault fault = DatabaseFault::Other)
+        : std::runtime_error(message), m_fault(fault) {}
+    DatabaseFault fault() const { return m_fault; }
+
+private:
+    DatabaseFault m_fault;
 };
 
 class FbTransaction;

@@ -170,16 +170,22 @@ TEST_F(ConnectedWindow, APressAfterTheThirdTickStartsAtOnceAndKeepsItsCaption) {
     EXPECT_FALSE(form->isVisible()) << "the information box is followed by the close";
 }
 
-TEST_F(ConnectedWindow, AnErrorInTheShowHandlerIsReportedAndTheWindowStaysWithoutCountdown) {
+TEST_F(ConnectedWindow, AnErrorInTheShowHandlerIsReportedAndTheRunEndsWithTheTimedClose) {
     execute(databaseName, server.password, {"drop table setup"});
     ASSERT_NO_FATAL_FAILURE(show());
 
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->layout.Button1->isEnabled()) << "enabled by the step before the failing one";
+    // "Démarrer", enabled by the step before the failing one, is disabled again: nothing more starts.
+    EXPECT_FALSE(form->layout.Button1->isEnabled());
     EXPECT_FALSE(form->Timer1.isActive());
-    EXPECT_EQ(form->layout.clientmaj->text(), "clientmaj");
-    EXPECT_EQ(logLines(*form).back(), "Connecté.");
+    EXPECT_TRUE(form->Timer3.isActive()) << "the window closes by itself";
+    form->Timer3.stop(); // it would end the test's application too
+    EXPECT_EQ(form->layout.clientmaj->text(), "") << "no internal name is shown";
+    const std::vector<QString> lines = logLines(*form);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Connecté.");
+    EXPECT_EQ(lines.back(), "Mise à jour interrompue par une erreur inattendue. Fermeture dans 10 secondes.");
     const std::string log = readFile(program.file("maj_kliso.err")).value_or("");
     EXPECT_NE(log.find("Handler: FormShow\r\n"), std::string::npos);
 }

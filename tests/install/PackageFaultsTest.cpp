@@ -116,15 +116,18 @@ TEST_P(PackageFaults, PackageIsLeftUnrecordedNothingCutIsLeftAndTheRunEndsWithAF
                                    : fault.notice;
     ASSERT_EQ(view.dialogs.size(), 2u);
     EXPECT_EQ(view.dialogs[0].kind, "plain");
-    EXPECT_FALSE(view.dialogs[0].text.empty());
+    EXPECT_EQ(utf8FromCp1252(view.dialogs[0].text),
+              "Le paquet " + std::string(fault.nom) + " n'a pas pu être installé.");
+    EXPECT_FALSE(view.dialogs[0].details.empty());
     EXPECT_EQ(view.dialogs[1].kind, "form");
     EXPECT_EQ(utf8FromCp1252(view.dialogs[1].text), notice);
     EXPECT_EQ(view.dialogs[1].mode, 80);
-    // The cause, as the plain box shows it (it may run over several lines), then the notice, last.
+    // The cause, as the plain box shows it in its details (it may run over several lines), then the
+    // notice, last.
     std::string log;
     for (const std::string& line : view.logUtf8())
         log += line + "\n";
-    EXPECT_TRUE(log.ends_with(utf8FromCp1252(view.dialogs[0].text) + "\n" + notice + "\n")) << log;
+    EXPECT_TRUE(log.ends_with(utf8FromCp1252(view.dialogs[0].details) + "\n" + notice + "\n")) << log;
     EXPECT_TRUE(view.closed);
 
     std::vector<std::vector<std::string>> majExpected = majBefore;

@@ -108,7 +108,9 @@ TEST_F(PackageTransfer, PackageMissingOnThePublicHostEndsTheRun) {
 
     ASSERT_EQ(view.dialogs.size(), 2u);
     EXPECT_EQ(view.dialogs[0].kind, "plain");
-    EXPECT_NE(view.dialogs[0].text.find("404"), std::string::npos) << view.dialogs[0].text;
+    EXPECT_EQ(utf8FromCp1252(view.dialogs[0].text),
+              "Le fichier b_two.zip n'a pas pu être téléchargé ou enregistré.");
+    EXPECT_NE(view.dialogs[0].details.find("404"), std::string::npos) << view.dialogs[0].details;
     EXPECT_EQ(dialogTexts()[1], kFailureForm);
     EXPECT_EQ(view.dialogs[1].mode, 80);
     EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
@@ -134,7 +136,9 @@ TEST_F(PackageTransfer, PackageFileThatCannotBeWrittenEndsTheRun) {
 
     ASSERT_EQ(view.dialogs.size(), 2u);
     EXPECT_EQ(view.dialogs[0].kind, "plain");
-    EXPECT_NE(view.dialogs[0].text.find(updateFile("a_one.zip")), std::string::npos) << view.dialogs[0].text;
+    EXPECT_EQ(utf8FromCp1252(view.dialogs[0].text), "Le paquet A_ONE n'a pas pu être installé.");
+    EXPECT_NE(view.dialogs[0].details.find(updateFile("a_one.zip")), std::string::npos)
+        << view.dialogs[0].details;
     // The file arrived: the clinic is told it could not be saved, and where.
     const std::string notSaved = "Impossible d'enregistrer le fichier " + updateFile("a_one.zip") +
                                  " ! Vérifier l'espace libre sur le disque, puis réessayer plus tard.";
@@ -214,7 +218,9 @@ TEST_F(PackageTransfer, BothDirectHostsFailingEndTheRunLikeAFailedDownload) {
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0], kAntivirus);
     EXPECT_EQ(view.dialogs[1].kind, "plain");
-    EXPECT_NE(view.dialogs[1].text.find("404"), std::string::npos) << view.dialogs[1].text;
+    EXPECT_EQ(utf8FromCp1252(view.dialogs[1].text),
+              "Le fichier a_one.zip n'a pas pu être téléchargé ou enregistré.");
+    EXPECT_NE(view.dialogs[1].details.find("404"), std::string::npos) << view.dialogs[1].details;
     EXPECT_EQ(texts[2], kFailureForm);
     EXPECT_TRUE(view.closed);
     EXPECT_EQ(log(), (std::vector<std::string>{"Tentative de connection à localhost:18081",

@@ -39,16 +39,16 @@ void RecordingView::setGaugeProgress(GaugeId gauge, std::int32_t value) {
 }
 
 int RecordingView::showMessageForm(std::string_view text, int mode) {
-    dialogs.push_back({"form", std::string(text), mode});
+    dialogs.push_back({"form", std::string(text), mode, {}});
     return messageFormResult;
 }
 
-void RecordingView::showInformation(std::string_view text) {
-    dialogs.push_back({"information", std::string(text), 0});
+void RecordingView::showInformation(std::string_view text, std::string_view details) {
+    dialogs.push_back({"information", std::string(text), 0, std::string(details)});
 }
 
-void RecordingView::showPlainMessage(std::string_view text) {
-    dialogs.push_back({"plain", std::string(text), 0});
+void RecordingView::showPlainMessage(std::string_view text, std::string_view details) {
+    dialogs.push_back({"plain", std::string(text), 0, std::string(details)});
 }
 
 std::vector<std::string> RecordingView::logUtf8() const {

@@ -22,6 +22,7 @@ public:
         std::string kind; // "form", "information", "plain"
         std::string text;
         int mode = 0;
+        std::string details;
     };
 
     void appendLog(std::string_view text) override;
@@ -52,8 +53,8 @@ public:
     void startCloseTimer() override { closeTimerStarted = true; }
 
     int showMessageForm(std::string_view text, int mode) override;
-    void showInformation(std::string_view text) override;
-    void showPlainMessage(std::string_view text) override;
+    void showInformation(std::string_view text, std::string_view details = {}) override;
+    void showPlainMessage(std::string_view text, std::string_view details = {}) override;
     void closeWindow() override { closed = true; }
 
     // Log lines as UTF-8, for readable assertions.
@@ -67,7 +68,7 @@ public:
     std::string windowCaption = "Vantorix - Mise \xE0 jour par internet";
     std::string startCaption = "D\xE9marrer";
     bool startEnabled = false;
-    std::string clientMaj = "clientmaj";
+    std::string clientMaj;
     std::vector<std::string> migrationPercents;
     std::vector<std::string> statusTexts;
     bool countdownRunning = false;

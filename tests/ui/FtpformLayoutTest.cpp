@@ -63,7 +63,7 @@ TEST_F(MainWindowLayout, ShowsItsTextsInTheInitialState) {
         {"SpeedButton1", "Abandonner"},
         {"Label1", "Fichier en cours"},
         {"Label2", "Tous les fichiers"},
-        {"clientmaj", "clientmaj"},
+        {"clientmaj", ""},
         {"CheckBox3", "Ne pas utiliser le proxy"},
         {"CheckBox1", "Transferer la structure de votre base de données"},
         {"CheckBox2", "Connection directe à " + vendor() + " (version Beta)!"},

@@ -178,5 +178,42 @@ TEST_F(DialogRun, FullDiskLeavesThePreviousProgramWholeAndThePackageForTheNextRu
     EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
 }
 
+// An error no step expects: a plain file stands where the update folder goes.
+TEST_F(DialogRun, UnexpectedErrorIsReportedThenTheRunEndsByItselfUnstamped) {
+    ClinicInstallation clinic(exampleClinic());
+    writeBytes(clinic.inProgramFolder("update"), "not a folder");
+    TempFolder serviceRoot;
+    ServiceCatalog catalog(serviceRoot.path());
+    catalog.setClient("C1234", {"Clinique du Parc", "15", "47", {}});
+    catalog.publish("GABARITS", "2024.01.10 10:00:00", "Gabarits de lettres", "lettres");
+    catalog.publish("SQL_Z", "2024.01.10 10:00:00", "Script suivant", "update md set actif=1 where id=1");
+    ServiceOnLoopback service(catalog);
+
+    UpdaterRun run(processes, clinic, display.name());
+    // The unexpected error's report, answered as someone at the workstation would.
+    ASSERT_TRUE(display.pressReturnIn(
+        "Vantorix - Erreur", [&] { return run.isRunning(); }, kDialogLimit))
+        << "no crash report" << whatIsShown() << clinic.diagnostics() << "\n"
+        << service.log();
+    const QDateTime answered = QDateTime::currentDateTime();
+    ASSERT_TRUE(run.waitEnded(60s)) << "the window did not close by itself after the report" << whatIsShown();
+    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_GE(secondsBetween(answered, run.ended()), 9.0) << "the run ends by the timed close";
+
+    const std::optional<std::string> report = fileBytes(clinic.inProgramFolder("maj_kliso.err"));
+    ASSERT_TRUE(report) << clinic.diagnostics();
+    // The countdown started the exchange; the library's own text is kept.
+    EXPECT_NE(report->find("Handler: Timer1Timer\r\nMessage: Cannot create the folder " +
+                           clinic.inProgramFolder("update")),
+              std::string::npos)
+        << *report;
+
+    // The run stopped before its first download, as a failed run stops.
+    EXPECT_TRUE(service.requests("GET").empty());
+    EXPECT_EQ(clinic.value("select count(*) from maj where nom in ('GABARITS', 'SQL_Z')"), "0");
+    EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22")
+        << "a failed run does not stamp SETUP";
+}
+
 } // namespace
 } // namespace halvio::test

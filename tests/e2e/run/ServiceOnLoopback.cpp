@@ -48,8 +48,9 @@ ServiceCatalog::ServiceCatalog(const std::string& root) : m_root(root) {
 }
 
 void ServiceCatalog::publish(const std::string& name, const std::string& dates,
-                             const std::string& description, const std::string& content) {
-    platform::ZipWriter archive(secrets::kPackagePassword);
+                             const std::string& description, const std::string& content,
+                             const char* password) {
+    platform::ZipWriter archive(password != nullptr ? password : secrets::kPackagePassword);
     archive.addEntry(lowerCase(name) + ".bin", content);
     const std::string path = packagePath(catalogFolder(), name);
     archive.writeTo(path);

@@ -26,9 +26,10 @@ public:
     // Makes the catalog and reports folders under `root`.
     explicit ServiceCatalog(const std::string& root);
 
-    // The content becomes the first entry of the package file; the package is listed for every client.
+    // The content becomes the first entry of the package file, encrypted with the package password
+    // unless another is given; the package is listed for every client.
     void publish(const std::string& name, const std::string& dates, const std::string& description,
-                 const std::string& content);
+                 const std::string& content, const char* password = nullptr);
     // Listed, with no package file behind it.
     void announce(const std::string& name, const std::string& dates, const std::string& description);
     // No longer listed (its file stays).

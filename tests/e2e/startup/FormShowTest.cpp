@@ -5,11 +5,16 @@
 #include "StartupFolder.h"
 
 #include "ConnectionSecrets.h"
+#include "Files.h"
 #include "FirebirdClient.h"
+#include "LoopbackHttpServer.h"
 #include "Windows1252.h"
 
 #include <QString>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <optional>
 
 using namespace halvio;
@@ -20,19 +25,23 @@ namespace {
 const char* const kConnecting = "Tentative de connection à votre serveur";
 const char* const kGivingUp = "Echec lors de la connection à votre serveur";
 
-// The lines that the client library's refusal of this password adds to the log.
-std::vector<std::string> refusalLines(const StartupFolder& folder, const char* password) {
+// The server's text for this connection name and password, as the detail line after the cause.
+std::string serverDetail(const std::string& connectionName, const char* password) {
     platform::FbAttachment attachment;
     try {
-        attachment.attach(folder.databaseName(), "sysdba", password);
+        attachment.attach(connectionName, "sysdba", password);
     } catch (const platform::DatabaseError& error) {
-        std::vector<std::string> lines;
-        for (const QString& line : QString::fromStdString(utf8FromCp1252(error.what())).split('\n'))
-            lines.push_back(line.toStdString());
-        return lines;
+        std::string text = error.what();
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        return "Réponse du serveur : " + utf8FromCp1252(text);
     }
     ADD_FAILURE() << "the server accepted " << password;
     return {};
+}
+
+// The host part of a private server's connection names, "127.0.0.1/PORT".
+std::string hostOf(const StartupFolder& folder) {
+    return folder.server().host;
 }
 
 std::vector<std::string> joined(std::initializer_list<std::vector<std::string>> parts) {
@@ -54,8 +63,10 @@ TEST_F(FormShow, AServerAcceptingOnlyTheFallBackPasswordLogsTheFirstRefusalAndGo
     StartupFolder folder(fallbackServer());
     ASSERT_NO_FATAL_FAILURE(showWindow(folder));
 
-    EXPECT_EQ(logLines(), joined({{kConnecting, folder.databaseName()},
-                                  refusalLines(folder, secrets::kFirstDatabasePassword),
+    EXPECT_EQ(logLines(), joined({{kConnecting, folder.databaseName(),
+                                   "Premier essai sans succès : mot de passe refusé par le serveur " +
+                                       hostOf(folder) + ".",
+                                   serverDetail(folder.databaseName(), secrets::kFirstDatabasePassword)},
                                   kDefaultSummary}));
     EXPECT_TRUE(startEnabled());
     EXPECT_TRUE(countdownStarted);
@@ -68,15 +79,99 @@ TEST_F(FormShow, BothPasswordsRefusedEndTheShowWithNothingStarted) {
     StartupFolder folder(refusingServer());
     ASSERT_NO_FATAL_FAILURE(showWindow(folder));
 
-    EXPECT_EQ(logLines(), joined({{kConnecting, folder.databaseName()},
-                                  refusalLines(folder, secrets::kFirstDatabasePassword),
-                                  refusalLines(folder, secrets::kFallbackDatabasePassword),
-                                  {kGivingUp}}));
+    // Both refusals have the same text: it is shown once.
+    ASSERT_EQ(serverDetail(folder.databaseName(), secrets::kFirstDatabasePassword),
+              serverDetail(folder.databaseName(), secrets::kFallbackDatabasePassword));
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  kConnecting, folder.databaseName(),
+                  "Cause probable : mot de passe refusé par le serveur " + hostOf(folder) + ".",
+                  serverDetail(folder.databaseName(), secrets::kFirstDatabasePassword), kGivingUp}));
     EXPECT_FALSE(startEnabled());
     EXPECT_FALSE(countdownStarted);
-    EXPECT_EQ(clientMajCaption(), "clientmaj");
+    EXPECT_EQ(clientMajCaption(), "") << "no internal name is shown";
     EXPECT_FALSE(form->model.IB.isOpen());
     EXPECT_TRUE(crashMessages.empty()) << crashMessages.front();
+}
+
+namespace {
+
+struct FailureCase {
+    const char* what;
+    // kliso.ini's lines for the folder; nothing when there is no kliso.ini.
+    std::function<std::optional<std::string>(const StartupFolder&)> klisoIni;
+    std::function<std::string(const StartupFolder&)> connectionName;
+    std::function<std::string(const StartupFolder&)> cause; // UTF-8
+};
+
+} // namespace
+
+TEST_F(FormShow, AFailedConnectionNamesItsLikelyCauseWithTheServersTextsAsDetails) {
+    const std::string closedPort = std::to_string(LoopbackHttpServer::closedPort());
+    const FailureCase cases[] = {
+        {"no kliso.ini", [](const StartupFolder&) { return std::nullopt; },
+         [](const StartupFolder&) { return std::string("localhost:kliso.ib"); },
+         [](const StartupFolder& f) {
+             return "Cause probable : aucun fichier kliso.ini dans le dossier du programme (" + f.path() +
+                    "/).";
+         }},
+        {"a wrong DATABASE path",
+         [](const StartupFolder& f) {
+             return "SERVEUR=" + f.server().host + "\r\nDATABASE=" + f.file("absente.ib") + "\r\n";
+         },
+         [](const StartupFolder& f) { return f.server().host + ":" + f.file("absente.ib"); },
+         [](const StartupFolder& f) {
+             return "Cause probable : fichier de base de données introuvable (" + f.file("absente.ib") +
+                    " sur le serveur " + f.server().host + ").";
+         }},
+        {"no server at SERVEUR",
+         [&](const StartupFolder& f) {
+             return "SERVEUR=127.0.0.1/" + closedPort + "\r\nDATABASE=" + f.file("kliso.ib") + "\r\n";
+         },
+         [&](const StartupFolder& f) { return "127.0.0.1/" + closedPort + ":" + f.file("kliso.ib"); },
+         [&](const StartupFolder&) {
+             return "Cause probable : le serveur de base de données 127.0.0.1/" + closedPort +
+                    " ne répond pas.";
+         }},
+        {"DATABASE empty",
+         [](const StartupFolder& f) { return "SERVEUR=" + f.server().host + "\r\nDATABASE=\r\n"; },
+         [](const StartupFolder& f) { return f.server().host + ":"; },
+         [](const StartupFolder&) {
+             return std::string(
+                 "Cause probable : kliso.ini ne nomme aucune base de données (la clé DATABASE est vide).");
+         }},
+        {"a folder where the database should be",
+         [](const StartupFolder& f) {
+             return "SERVEUR=" + f.server().host + "\r\nDATABASE=" + f.path() + "\r\n";
+         },
+         [](const StartupFolder& f) { return f.server().host + ":" + f.path(); },
+         [](const StartupFolder& f) {
+             return "Cause probable : le fichier de base de données ne peut pas être ouvert (" + f.path() +
+                    " sur le serveur " + f.server().host + ").";
+         }},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartupFolder folder(mainServer());
+        std::remove(folder.file("kliso.ini").c_str());
+        if (const std::optional<std::string> ini = c.klisoIni(folder))
+            platform::writeWholeFile(folder.file("kliso.ini"), *ini);
+        ASSERT_NO_FATAL_FAILURE(showWindow(folder));
+
+        const std::vector<std::string> lines = logLines();
+        ASSERT_GE(lines.size(), 5u);
+        ASSERT_LE(lines.size(), 6u);
+        EXPECT_EQ(lines[0], kConnecting);
+        EXPECT_EQ(lines[1], c.connectionName(folder));
+        EXPECT_EQ(lines[2], c.cause(folder));
+        // Each server text (one when both attempts got the same) only as a detail.
+        for (size_t i = 3; i + 1 < lines.size(); ++i)
+            EXPECT_EQ(lines[i].rfind("Réponse du serveur : ", 0), 0u) << lines[i];
+        EXPECT_EQ(lines.back(), kGivingUp);
+        EXPECT_FALSE(startEnabled());
+        EXPECT_EQ(clientMajCaption(), "");
+        EXPECT_TRUE(crashMessages.empty());
+    }
 }
 
 TEST_F(FormShow, AMissingEscompteColumnIsAddedWithoutALogLine) {

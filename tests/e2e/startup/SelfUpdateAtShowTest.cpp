@@ -106,7 +106,7 @@ TEST_F(SelfUpdateAtShow, AnUpdaterOneSecondNewerReplacesThisOneEvenWhenTheUserCa
     EXPECT_FALSE(countdownStarted);
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(folder.setupHasColumn("ESCOMPTE"));
-    EXPECT_EQ(clientMajCaption(), "clientmaj");
+    EXPECT_EQ(clientMajCaption(), "");
     EXPECT_FALSE(form->model.IB.isOpen());
 
     EXPECT_EQ(platform::readWholeFile(folder.file("Maj_kliso.new")), kNewUpdater);
@@ -136,12 +136,15 @@ TEST_F(SelfUpdateAtShow, AnUnreadableDateIsReportedAfterTheNewFileWithoutTheCopy
     EXPECT_EQ(platform::readWholeFile(folder.file("Maj_kliso.new")), kNewUpdater);
     EXPECT_FALSE(platform::fileExists(folder.file("copie.exe")));
 
-    // The window stays, ready to start by hand, without a countdown and without the summary.
+    // The run ends as a failed run does: nothing more can start, and the window closes by itself.
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(startEnabled());
+    EXPECT_FALSE(startEnabled());
     EXPECT_FALSE(countdownStarted);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"Tentative de connection à votre serveur",
-                                                    folder.databaseName(), "Connecté."}));
+    EXPECT_TRUE(closeTimerStarted);
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  "Tentative de connection à votre serveur", folder.databaseName(), "Connecté.",
+                  "Mise à jour interrompue par une erreur inattendue. Fermeture dans 10 secondes."}));
     EXPECT_FALSE(folder.setupHasColumn("ESCOMPTE"));
-    EXPECT_EQ(clientMajCaption(), "clientmaj");
+    EXPECT_EQ(clientMajCaption(), "");
 }

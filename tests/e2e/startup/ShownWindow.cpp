@@ -57,6 +57,9 @@ void ShownWindow::showWindow(const StartupFolder& folder) {
         << "the show handler did not end";
     countdownStarted = form->Timer1.isActive();
     form->Timer1.stop();
+    // The timed close would end the test executable's application.
+    closeTimerStarted = form->Timer3.isActive();
+    form->Timer3.stop();
 }
 
 bool ShownWindow::showEnded() const {

@@ -27,7 +27,7 @@ protected:
 
     // Creates the window on the folder's program file, shows it and waits until the show handler
     // has ended: countdown started, connection given up, window closed or an unexpected error.
-    // The countdown is then stopped, so that no exchange starts.
+    // The countdown is then stopped, so that no exchange starts, and so is the timed close.
     void showWindow(const StartupFolder& folder);
 
     // The activity log's lines, UTF-8.
@@ -37,6 +37,7 @@ protected:
 
     std::unique_ptr<TFtpform> form;
     bool countdownStarted = false;
+    bool closeTimerStarted = false;
     std::vector<std::string> crashMessages;
     // Answers the next modal dialog; arranged before showWindow.
     std::function<void(QWidget* dialog)> answerDialog;

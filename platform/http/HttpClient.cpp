@@ -19,7 +19,9 @@ void refuseWhileBusy(bool busy) {
 HttpClient::HttpClient() : HttpClient(Options{}) {}
 
 HttpClient::HttpClient(Options options)
-    : m_options(options), m_session(std::make_unique<CurlSession>(options.followRedirects)) {}
+    : m_options(options), m_session(std::make_unique<CurlSession>(options.followRedirects)) {
+    m_session->setTimeLimits(options.connectTimeLimit, options.stallLimit, options.totalTimeLimit);
+}
 
 HttpClient::~HttpClient() = default;
 

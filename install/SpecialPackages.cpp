@@ -61,8 +61,7 @@ SpecialHandlingOutcome handleSpecialPackage(RunContext& context, std::string_vie
         notifyWorkstations(context.model, context.httplocal);
         break;
     case SpecialPackage::MajKliso:
-        replaceUpdaterDuringInstall(context, content);
-        outcome.endsTransfer = true;
+        outcome.endsTransfer = replaceUpdaterDuringInstall(context, content);
         break;
     case SpecialPackage::None:
     case SpecialPackage::HHalvio:

@@ -21,7 +21,8 @@ std::string programFileNameOf(SpecialPackage package);
 
 struct SpecialHandlingOutcome {
     // MAJ_KLISO: the updater is being replaced and its window is closing; the transfer returns at
-    // once, leaving the later rows and the end-of-run stamp alone.
+    // once, leaving the later rows and the end-of-run stamp alone. False when the copy tool could
+    // not be started: the transfer goes on with the running updater.
     bool endsTransfer = false;
     // The package's row in tmem when the step began. UPDATEDIAG leaves tmem on the migration's own
     // progress row, appended at the end of the table.

@@ -23,7 +23,7 @@ public:
     // unless zero, bounds the whole request. libcurl enforces both; the transfer watches `stall`.
     void setTimeLimits(std::chrono::milliseconds connect, std::chrono::milliseconds stall,
                        std::chrono::milliseconds total);
-    // No byte moving either way for this long fails a request.
+    // No byte moving either way for this long fails a request; zero for no such limit.
     std::chrono::milliseconds stallLimit() const { return m_stallLimit; }
 
     CURL* easy() const { return m_easy.get(); }
@@ -50,7 +50,7 @@ private:
     std::unique_ptr<curl_slist, ListCleanup> m_postHeaders;
     std::unique_ptr<curl_slist, ListCleanup> m_getHeaders;
     char m_errorText[CURL_ERROR_SIZE] = {};
-    std::chrono::milliseconds m_stallLimit = std::chrono::milliseconds::max();
+    std::chrono::milliseconds m_stallLimit{0};
 };
 
 } // namespace halvio::platform

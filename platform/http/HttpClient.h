@@ -29,7 +29,7 @@ public:
     struct Options {
         bool followRedirects = true;
         std::chrono::milliseconds connectTimeLimit = kConnectTimeLimit;
-        std::chrono::milliseconds stallLimit = kStallLimit;
+        std::chrono::milliseconds stallLimit = kStallLimit; // zero for none
         // The whole request, from the name's resolution to the last byte; zero for none.
         std::chrono::milliseconds totalTimeLimit{0};
     };

@@ -68,7 +68,7 @@ public:
             m_moved = moved;
             m_lastMove = now;
         }
-        return now - m_lastMove >= m_limit;
+        return m_limit > std::chrono::milliseconds::zero() && now - m_lastMove >= m_limit;
     }
 
 private:

@@ -15,6 +15,7 @@
 #include "TransferProgress.h"
 #include "UiText.h"
 #include "Windows1252.h"
+#include "WorkstationNotifier.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,15 +38,17 @@ std::string folderOf(const std::string& file) {
 } // namespace
 
 TFtpform::TFtpform(const std::string& programFile)
-    : model(*this), HTTP(platform::HttpClient::Options{true}), httplocal(platform::HttpClient::Options{false}),
+    : model(*this), HTTP(platform::HttpClient::Options{true}), httplocal(notificationClientOptions()),
       layout(*this, model.tmem), crashReport(folderOf(programFile) + "maj_kliso.err"),
       context{*this, model, HTTP, httplocal, uz, programFile, folderOf(programFile), 0, {}, {}, {}} {
     setObjectName("Ftpform");
     Timer1.setInterval(1000);
     Timer3.setInterval(10000);
     Timer3.setSingleShot(true);
-    connect(&Timer1, &QTimer::timeout, this, [this] { crashReport.guard("Timer1Timer", [this] { Timer1Timer(); }); });
-    connect(&Timer3, &QTimer::timeout, this, [this] { crashReport.guard("Timer3Timer", [this] { Timer3Timer(); }); });
+    connect(&Timer1, &QTimer::timeout, this,
+            [this] { crashReport.guard("Timer1Timer", [this] { Timer1Timer(); }); });
+    connect(&Timer3, &QTimer::timeout, this,
+            [this] { crashReport.guard("Timer3Timer", [this] { Timer3Timer(); }); });
     connect(layout.Button1, &QPushButton::clicked, this,
             [this] { crashReport.guard("Button1Click", [this] { Button1Click(); }); });
     connect(layout.SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
@@ -130,7 +133,8 @@ void TFtpform::HTTPStatus(const std::string& statusText) {
 }
 
 void TFtpform::Timer1Timer() {
-    layout.Button1->setText(qtextFromCp1252(fr("Démarrer (") + std::to_string(layout.Button1->tag()) + " sec.)"));
+    layout.Button1->setText(
+        qtextFromCp1252(fr("Démarrer (") + std::to_string(layout.Button1->tag()) + " sec.)"));
     layout.Button1->setTag(layout.Button1->tag() - 1);
     if (layout.Button1->tag() < 0)
         Button1Click();

@@ -13,10 +13,13 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// An escompte that "escompte=0" + value turns into a number that NUMERIC(9,2) holds:
-// an optional sign, digits, and optionally a point followed by digits; at most seven significant
-// digits before the point.
-bool isDiscount(std::string_view text) {
+enum class DiscountReading { Fits, NotANumber, BeyondColumn };
+
+// An escompte that "escompte=0" + value turns into a number: an optional sign, digits, and
+// optionally a point followed by digits. It fits when ESCOMPTE holds it once Firebird has rounded
+// it to cents, half away from zero (9999999.995 would become 10000000.00), and when the literal
+// stays one that Firebird reads.
+DiscountReading readDiscount(std::string_view text) {
     size_t pos = 0;
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+'))
         ++pos;
@@ -25,18 +28,36 @@ bool isDiscount(std::string_view text) {
         ++pos;
     std::string_view integerPart = text.substr(integerStart, pos - integerStart);
     if (integerPart.empty())
-        return false;
+        return DiscountReading::NotANumber;
+    std::string_view fraction;
     if (pos < text.size() && text[pos] == '.') {
         const size_t fractionStart = ++pos;
         while (pos < text.size() && isDigit(text[pos]))
             ++pos;
         if (pos == fractionStart)
-            return false;
+            return DiscountReading::NotANumber;
+        fraction = text.substr(fractionStart, pos - fractionStart);
     }
     if (pos != text.size())
-        return false;
-    const size_t firstSignificant = integerPart.find_first_not_of('0');
-    return firstSignificant == std::string_view::npos || integerPart.size() - firstSignificant <= 7;
+        return DiscountReading::NotANumber;
+    const size_t firstSignificant = std::min(integerPart.find_first_not_of('0'), integerPart.size());
+    integerPart.remove_prefix(firstSignificant);
+    if (integerPart.size() > kEscompteIntegerDigits || fraction.size() > kEscompteFractionDigits)
+        return DiscountReading::BeyondColumn;
+    std::int64_t cents = 0;
+    for (char digit : integerPart)
+        cents = cents * 10 + (digit - '0');
+    for (size_t i = 0; i < 2; ++i)
+        cents = cents * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+    if (fraction.size() > 2 && fraction[2] >= '5')
+        ++cents;
+    constexpr std::int64_t kLargestCents = 999'999'999; // 9999999.99
+    return cents > kLargestCents ? DiscountReading::BeyondColumn : DiscountReading::Fits;
+}
+
+std::string_view withoutTrailingBlanks(std::string_view text) {
+    const size_t last = text.find_last_not_of(' ');
+    return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
 }
 
 // The ID goes into the statement as sent; blanks around it are harmless there, anything else not.
@@ -130,25 +151,60 @@ OfferedPackage readPackageLine(std::string_view line) {
     return package;
 }
 
-std::optional<std::string> replyFault(const std::vector<std::string>& lines) {
-    if (lines.size() < 2)
-        return invalidReplyLine(fr("elle a moins de deux lignes."));
-    const auto settings = replyFields(lines[0]);
+namespace {
+std::optional<std::string> settingsFault(const std::string& settingsLine) {
+    const auto settings = replyFields(settingsLine);
     const std::string escompte = Trimmed(fieldValue(settings, "escompte"));
-    if (!escompte.empty() && !isDiscount(escompte))
-        return invalidReplyLine(fr("l'escompte \"") + escompte + fr("\" n'est pas un nombre."));
+    if (!escompte.empty()) {
+        const DiscountReading reading = readDiscount(escompte);
+        if (reading == DiscountReading::NotANumber)
+            return invalidReplyLine(fr("l'escompte \"") + escompte + fr("\" n'est pas un nombre."));
+        if (reading == DiscountReading::BeyondColumn)
+            return invalidReplyLine(fr("l'escompte \"") + escompte +
+                                fr("\" dépasse ce que la base de données peut enregistrer."));
+    }
     const std::string id = fieldValue(settings, "ID");
     if (!wholeNumber32(withoutBlanks(id)))
         return invalidReplyLine(fr("l'ID \"") + id + fr("\" n'est pas un nombre entier."));
+    const std::string nom = fieldValue(settings, "nom");
+    if (withoutTrailingBlanks(nom).size() > kSettingsNameWidth)
+        return invalidReplyLine(fr("le nom \"") + nom + fr("\" dépasse ") + std::to_string(kSettingsNameWidth) +
+                            fr(" caractères."));
+    return std::nullopt;
+}
+
+std::optional<std::string> packageLineFault(const std::string& line) {
+    const auto fields = replyFields(line);
+    const std::string nom = fieldValue(fields, "nom");
+    if (withoutTrailingBlanks(nom).size() > kPackageNameWidth)
+        return invalidReplyLine(fr("le nom du paquet \"") + nom + fr("\" dépasse ") +
+                            std::to_string(kPackageNameWidth) + fr(" caractères."));
+    const std::string dates = fieldValue(fields, "dates");
+    if (dates.size() > kPackageDatesWidth)
+        return invalidReplyLine(fr("la date \"") + dates + fr("\" du paquet \"") + nom + fr("\" dépasse ") +
+                            std::to_string(kPackageDatesWidth) + fr(" caractères."));
+    const std::string taille = fieldValue(fields, "taille");
+    const auto size = wholeNumber32(Trimmed(taille));
+    if (!size)
+        return invalidReplyLine(fr("la taille \"") + taille + fr("\" du paquet \"") + nom +
+                            fr("\" n'est pas un nombre entier de 32 bits."));
+    if (*size < 0)
+        return invalidReplyLine(fr("la taille \"") + taille + fr("\" du paquet \"") + nom +
+                            fr("\" est négative."));
+    return std::nullopt;
+}
+} // namespace
+
+std::optional<std::string> replyFault(const std::vector<std::string>& lines) {
+    if (lines.size() < 2)
+        return invalidReplyLine(fr("elle a moins de deux lignes."));
+    if (auto fault = settingsFault(lines[0]))
+        return fault;
     for (size_t i = 2; i < lines.size(); ++i) {
         if (isBlankLine(lines[i]))
             continue;
-        const auto fields = replyFields(lines[i]);
-        const std::string taille = fieldValue(fields, "taille");
-        if (!wholeNumber32(Trimmed(taille)))
-            return invalidReplyLine(fr("la taille \"") + taille + fr("\" du paquet \"") +
-                                    fieldValue(fields, "nom") +
-                                    fr("\" n'est pas un nombre entier de 32 bits."));
+        if (auto fault = packageLineFault(lines[i]))
+            return fault;
     }
     return std::nullopt;
 }

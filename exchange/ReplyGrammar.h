@@ -6,6 +6,7 @@
 //   line 2    statements: one SQL statement per "|" field
 //   line 3..  packages:   nom=...|dates=yyyy.mm.dd hh:nn:ss|taille=...|description=...
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,10 +51,26 @@ bool isBlankLine(std::string_view line);
 // (reason in Windows-1252): the log line of every reply that is refused.
 std::string invalidReplyLine(std::string_view reason);
 
+// Widths of the columns that the reply's texts are stored in, in bytes (Windows-1252). A text
+// longer than its column fails in SQL, or is stored cut and then never matches the reply again.
+// SETUP.NOMX is VARCHAR(40), and SETUP.NOM is CHAR(40) in older databases: the clinic's name.
+inline constexpr std::size_t kSettingsNameWidth = 40;
+// MAJ.NOM is VARCHAR(100), as tmem's NOM: the package's name, looked up again on every run.
+inline constexpr std::size_t kPackageNameWidth = 100;
+// MAJ.DATES is CHAR(20), as tmem's DATES: the date compared with the next offer.
+inline constexpr std::size_t kPackageDatesWidth = 20;
+// ESCOMPTE is NUMERIC(9,2): 7 digits before the point once rounded to cents.
+inline constexpr std::size_t kEscompteIntegerDigits = 7;
+// The discount goes into the settings statement as written; Firebird reads a literal of more than
+// 18 digits as no number at all, and 7 + 11 stays within that.
+inline constexpr std::size_t kEscompteFractionDigits = 11;
+
 // The first reason the reply cannot be applied, as a French activity-log line (Windows-1252), or
-// nothing for a reply the run can apply: at least two lines, an escompte empty or a number that
-// ESCOMPTE (NUMERIC(9,2)) holds, an ID that is a whole number, and a whole number in 32 bits as
-// the taille of every package line that is not blank.
+// nothing for a reply the run can apply whole: at least two lines; an escompte empty or a number
+// that ESCOMPTE holds; an ID that is a whole number; a nom that SETUP holds; and in every package
+// line that is not blank a nom and dates that MAJ holds and a taille that is a whole number from
+// 0 to 2^31-1. Trailing blanks count in dates only: Firebird drops those beyond a column's width
+// silently, and only the dates are compared byte for byte afterwards.
 std::optional<std::string> replyFault(const std::vector<std::string>& lines);
 
 } // namespace halvio

@@ -12,11 +12,17 @@ namespace halvio {
 std::string packageFileName(std::string_view nom);
 
 // Whether a trimmed package name may become a file name in the update folder: not empty, and free
-// of "/", "\", "..", ":" and control characters. A name from the package list that fails this is
-// never used in a path.
+// of "/", "\", "..", control characters and the characters that the clinics' Windows file systems
+// refuse in a name (":", "?", "*", "<", ">", """). A name from the package list that fails this is
+// never used in a path; blanks and "#" are fine (the address percent-encodes them).
 bool isPlainPackageName(std::string_view trimmedName);
 
-// serviceAddress(host) + "/kliso/update/" + fileName.
+// Every byte outside the unreserved set of URIs (A-Z a-z 0-9 - . _ ~) as "%" and two upper-case
+// hexadecimal digits; "sp ace#1.zip" gives "sp%20ace%231.zip".
+std::string percentEncoded(std::string_view bytes);
+
+// serviceAddress(host) + "/kliso/update/" + the percent-encoded fileName: a blank, "#" or "?" in a
+// package name stays part of the file asked for.
 std::string packageAddress(std::string_view host, std::string_view fileName);
 
 // The package file name without its last four characters (".zip"), upper-cased.

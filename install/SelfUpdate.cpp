@@ -9,6 +9,7 @@
 #include "RunView.h"
 #include "Windows1252.h"
 
+#include <optional>
 #include <stdexcept>
 
 namespace halvio {
@@ -25,23 +26,69 @@ DateTime updaterDate(std::string_view datesText) {
     throw std::runtime_error("'" + Trimmed(datesText) + "' is not a valid date and time");
 }
 
-// Writes copie.exe from the COPIE row that kCopyToolSelect made current on IBSQL1. Without that
-// row there is no copy tool to start, and starting whatever copie.exe lies there is worse than
-// stopping: the updater stays as it is and the error is reported.
-void writeCopyTool(RunContext& context) {
+// Writes copie.exe from the COPIE row that kCopyToolSelect made current on IBSQL1. Returns why it
+// could not (a French text), or nothing. Without that row there is no copy tool to start, and
+// starting whatever copie.exe lies there is worse than keeping the running updater.
+std::optional<std::string> writeCopyTool(RunContext& context) {
     SqlStatement& statement = context.model.IBSQL1;
     if (statement.eof())
-        throw std::runtime_error(
-            "The row COPIE of the table MAJ is missing: the copy tool cannot be written");
+        return fr("la table MAJ ne contient pas l'outil de copie (COPIE).");
     const std::string path = platform::joinPath(context.programFolder, kCopyToolFileName);
-    platform::writeWholeFile(path, statement.blob("FICHIER"));
-    platform::makeExecutable(path);
+    try {
+        platform::writeWholeFile(path, statement.blob("FICHIER"));
+        platform::makeExecutable(path);
+    } catch (const std::exception& error) {
+        return fr("copie.exe n'a pas pu être écrit (") + error.what() + ").";
+    }
+    return std::nullopt;
 }
 
-void startCopyToolAndClose(RunContext& context) {
-    context.model.IB.close();
-    platform::startProgram(kCopyToolCommandLine, context.programFolder);
+// The copy tool cannot take over: the running updater stays, and the run goes on with it. The
+// MAJ_KLISO row goes too. Left in place, it would make every later start try again, each time
+// behind the start variant's message, which waits for someone to answer it; without it, the
+// service offers the package again and the next run's transfer tries again, which needs nobody
+// and uses a corrected COPIE as soon as one is published (COPIE is installed before MAJ_KLISO).
+void keepRunningUpdater(RunContext& context, const std::string& reason) {
+    Model& model = context.model;
+    platform::deleteFile(newUpdaterPath(context));
+    model.log(fr("Remplacement du programme de mise à jour impossible : ") + reason);
+    try {
+        if (!model.IB.isOpen())
+            model.IB.open();
+        model.EnsureTransaction();
+        model.IBSQL1.close();
+        model.ExecSqlCommit("delete from maj where nom='MAJ_KLISO'");
+    } catch (const std::exception& error) {
+        // The row stays: the next start tries again, which is all this costs.
+        model.logError(error);
+        if (model.IB.isOpen() && model.IBTransaction1.isActive())
+            model.IBTransaction1.rollback();
+    }
+    // "Attention", Enter-OK, and closed by itself after 30 seconds: nobody may be there to answer.
+    constexpr int kNoticeMode = -80;
+    context.view.showMessageForm(
+        fr("Le programme de mise à jour n'a pas pu être remplacé : l'outil de "
+           "copie ne démarre pas.\r\nLa mise à jour continue avec la version actuelle."),
+        kNoticeMode);
+}
+
+// Writes and starts the copy tool, and closes the window; or, when the copy tool cannot be
+// written or started, keeps the running updater. Returns whether the window is closing.
+bool handOverToCopyTool(RunContext& context) {
+    if (const auto fault = writeCopyTool(context)) {
+        keepRunningUpdater(context, *fault);
+        return false;
+    }
+    Model& model = context.model;
+    if (model.IBTransaction1.isActive())
+        model.IBTransaction1.commit();
+    model.IB.close();
+    if (!platform::startProgram(kCopyToolCommandLine, context.programFolder)) {
+        keepRunningUpdater(context, fr("copie.exe n'a pas pu être démarré."));
+        return false;
+    }
     context.view.closeWindow();
+    return true;
 }
 
 } // namespace
@@ -57,11 +104,10 @@ bool checkSelfUpdateAtStart(RunContext& context) {
     const std::string programDate = DateTimeText(platform::lastWriteTime(context.programFile));
     if (!isNewerThanProgram(statement.text("DATES"), programDate))
         return false;
-    replaceUpdaterAtStart(context);
-    return true;
+    return replaceUpdaterAtStart(context);
 }
 
-void replaceUpdaterAtStart(RunContext& context) {
+bool replaceUpdaterAtStart(RunContext& context) {
     Model& model = context.model;
     RunView& view = context.view;
 
@@ -75,11 +121,10 @@ void replaceUpdaterAtStart(RunContext& context) {
 
     model.IBSQL1.close();
     model.ExecSql(kCopyToolSelect);
-    writeCopyTool(context);
-    startCopyToolAndClose(context);
+    return handOverToCopyTool(context);
 }
 
-void replaceUpdaterDuringInstall(RunContext& context, std::string_view content) {
+bool replaceUpdaterDuringInstall(RunContext& context, std::string_view content) {
     Model& model = context.model;
 
     const std::string newUpdater = newUpdaterPath(context);
@@ -90,9 +135,7 @@ void replaceUpdaterDuringInstall(RunContext& context, std::string_view content) 
     model.EnsureTransaction();
     model.IBSQL1.close();
     model.ExecSql(kCopyToolSelect);
-    writeCopyTool(context);
-    model.IBTransaction1.commit();
-    startCopyToolAndClose(context);
+    return handOverToCopyTool(context);
 }
 
 } // namespace halvio

@@ -25,20 +25,26 @@ inline constexpr const char* kCopyToolFileName = "copie.exe";
 bool isNewerThanProgram(std::string_view datesText, std::string_view programDateText);
 
 // The start check on the result of kUpdaterSelect (IBSQL1's current row, if any): runs
-// replaceUpdaterAtStart when the row is newer than context.programFile and returns whether it ran
-// (the show handler then ends at once).
+// replaceUpdaterAtStart when the row is newer than context.programFile and returns whether the
+// window is closing for the copy tool (the show handler then ends at once).
 bool checkSelfUpdateAtStart(RunContext& context);
+
+// When the copy tool cannot be written or started (no COPIE row, copie.exe not writable, not a
+// program the system starts), both variants keep the running updater: Maj_kliso.new is removed,
+// the MAJ_KLISO row is deleted (so that no later start tries again; the service offers the
+// package again), a line is logged, the user is told in a message that closes by itself, IB is
+// left open and false is returned: the run goes on.
 
 // The start variant, with IBSQL1 on the MAJ_KLISO row: stops the countdown, tells the user (mode
 // 70, any answer goes on), writes Maj_kliso.new dated with the row's DATES, writes copie.exe from
 // the COPIE row, closes IB, starts the copy tool and closes the window. A DATES text that is no date
-// and time throws after Maj_kliso.new was written; a missing COPIE row throws before copie.exe is
-// written; the copy tool is then neither written nor started.
-void replaceUpdaterAtStart(RunContext& context);
+// and time throws after Maj_kliso.new was written, before the copy tool is written. Returns whether
+// the window is closing.
+bool replaceUpdaterAtStart(RunContext& context);
 
 // The install variant, with the content of the package MAJ_KLISO: logs, writes Maj_kliso.new
 // (dated now), writes copie.exe from the COPIE row, commits, closes IB, starts the copy tool and
-// closes the window. The transfer must return at once afterwards.
-void replaceUpdaterDuringInstall(RunContext& context, std::string_view content);
+// closes the window; the transfer must then return at once. Returns whether the window is closing.
+bool replaceUpdaterDuringInstall(RunContext& context, std::string_view content);
 
 } // namespace halvio

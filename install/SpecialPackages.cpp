@@ -76,8 +76,7 @@ SpecialHandlingOutcome handleSpecialPackage(RunContext& context, SpecialPackage 
         notifyWorkstations(context.model, context.httplocal);
         break;
     case SpecialPackage::MajKliso:
-        replaceUpdaterDuringInstall(context, content);
-        outcome.endsTransfer = true;
+        outcome.endsTransfer = replaceUpdaterDuringInstall(context, content);
         break;
     case SpecialPackage::None:
     case SpecialPackage::UpdateDiag:

@@ -29,7 +29,8 @@ SpecialPackage prepareSpecialPackage(RunContext& context, std::string_view conte
 
 struct SpecialHandlingOutcome {
     // MAJ_KLISO: the updater is being replaced and its window is closing; the transfer returns at
-    // once, leaving the later rows and the end-of-run stamp alone.
+    // once, leaving the later rows and the end-of-run stamp alone. False when the copy tool could
+    // not be started: the transfer goes on with the running updater.
     bool endsTransfer = false;
 };
 

@@ -7,6 +7,14 @@
 
 namespace halvio {
 
+platform::HttpClient::Options notificationClientOptions() {
+    platform::HttpClient::Options options;
+    options.followRedirects = false;
+    options.connectTimeLimit = kNotificationTimeLimit;
+    options.totalTimeLimit = kNotificationTimeLimit;
+    return options;
+}
+
 std::string workstationAddress(std::string_view ip, std::string_view port) {
     return "http://" + Trimmed(ip) + ":" + Trimmed(port) + "/MAJ";
 }

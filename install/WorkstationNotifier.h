@@ -1,6 +1,9 @@
 #pragma once
 // Tells every workstation listed in ordinateur that a new Halvio program is in the update folder.
 
+#include "HttpClient.h"
+
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -8,9 +11,14 @@ namespace halvio {
 
 class Model;
 
-namespace platform {
-class HttpClient;
-}
+// A listener on the clinic's network answers at once; one that accepts the notification and
+// never answers, or a workstation that is off, must not hold the run: each is given this long in
+// all, connection included.
+inline constexpr std::chrono::milliseconds kNotificationTimeLimit{3000};
+
+// The options of httplocal, the client that tells the workstations: no redirection followed, and
+// every notification bounded by kNotificationTimeLimit.
+platform::HttpClient::Options notificationClientOptions();
 
 // "http://" + trimmed ip + ":" + trimmed port + "/MAJ".
 std::string workstationAddress(std::string_view ip, std::string_view port);

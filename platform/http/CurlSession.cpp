@@ -2,6 +2,7 @@
 
 #include "HttpError.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <new>
 
@@ -74,5 +75,14 @@ CurlSession::CurlSession(bool followRedirects) {
 }
 
 CurlSession::~CurlSession() = default;
+
+void CurlSession::setTimeLimits(std::chrono::milliseconds connect, std::chrono::milliseconds stall,
+                                std::chrono::milliseconds total) {
+    CURL* easy = m_easy.get();
+    // libcurl reads a connection time of 0 as its own 300 s default.
+    checkCurl(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(std::max<long>(1, connect.count()))));
+    checkCurl(curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(total.count())));
+    m_stallLimit = stall;
+}
 
 } // namespace halvio::platform

@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <memory>
 
 namespace halvio::platform {
@@ -17,6 +18,13 @@ public:
     ~CurlSession();
     CurlSession(const CurlSession&) = delete;
     CurlSession& operator=(const CurlSession&) = delete;
+
+    // For every request of the session: the connection must be made within `connect`; `total`,
+    // unless zero, bounds the whole request. libcurl enforces both; the transfer watches `stall`.
+    void setTimeLimits(std::chrono::milliseconds connect, std::chrono::milliseconds stall,
+                       std::chrono::milliseconds total);
+    // No byte moving either way for this long fails a request; zero for no such limit.
+    std::chrono::milliseconds stallLimit() const { return m_stallLimit; }
 
     CURL* easy() const { return m_easy.get(); }
     CURLM* multi() const { return m_multi.get(); }
@@ -42,6 +50,7 @@ private:
     std::unique_ptr<curl_slist, ListCleanup> m_postHeaders;
     std::unique_ptr<curl_slist, ListCleanup> m_getHeaders;
     char m_errorText[CURL_ERROR_SIZE] = {};
+    std::chrono::milliseconds m_stallLimit{0};
 };
 
 } // namespace halvio::platform

@@ -22,6 +22,7 @@ HttpClient::HttpClient(Options options)
     : m_options(options), m_session(std::make_unique<CurlSession>(options.followRedirects)) {
     if (m_options.maxReplySize > kMaxReplySize)
         throw std::invalid_argument("HttpClient: a reply larger than kMaxReplySize cannot be held");
+    m_session->setTimeLimits(options.connectTimeLimit, options.stallLimit, options.totalTimeLimit);
 }
 
 HttpClient::~HttpClient() = default;

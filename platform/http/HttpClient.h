@@ -6,6 +6,7 @@
 #include "HttpEvents.h"
 #include "HttpHeaders.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,11 +30,22 @@ inline constexpr std::size_t kMaxReplySize = std::size_t{1} << 30;
 // is only the server's claim; past this the buffer grows as the bytes really come in.
 inline constexpr std::size_t kMaxRoomAhead = std::size_t{64} << 20;
 
+// Every request is bounded so that a run on an unattended workstation always ends by itself.
+// libcurl's own defaults wait 300 s for a connection and for ever for a peer that says nothing.
+// A connection to the update service that is not made in this time fails.
+inline constexpr std::chrono::milliseconds kConnectTimeLimit{30'000};
+// A request in which no byte moves either way for this long fails as a broken connection does.
+inline constexpr std::chrono::milliseconds kStallLimit{60'000};
+
 class HttpClient {
 public:
     struct Options {
         bool followRedirects = true;
         std::size_t maxReplySize = kMaxReplySize; // at most kMaxReplySize
+        std::chrono::milliseconds connectTimeLimit = kConnectTimeLimit;
+        std::chrono::milliseconds stallLimit = kStallLimit; // zero for none
+        // The whole request, from the name's resolution to the last byte; zero for none.
+        std::chrono::milliseconds totalTimeLimit{0};
     };
 
     HttpClient();
@@ -50,6 +62,7 @@ public:
     void setEvents(HttpEvents events);
     void setIdle(std::function<void()> idle);
 
+    // A request that goes beyond one of the Options' time limits fails with HttpError.
     // Both return normally only when the final reply, after any redirection followed, has a
     // status in the 200 range; `reply` then holds its body and nothing else. Otherwise they
     // throw HttpError and leave `reply` empty. An exception thrown by an event or by the idle

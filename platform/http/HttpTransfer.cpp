@@ -52,6 +52,34 @@ std::string hostOfUrl(const char* url) {
     return host;
 }
 
+// Notices a request in which no byte has moved either way, headers included, for the limit: a
+// peer that accepts and says nothing, or stops in the middle of a body, would hold the run for ever.
+class StallWatch {
+public:
+    StallWatch(CURL* easy, std::chrono::milliseconds limit)
+        : m_easy(easy), m_limit(limit), m_lastMove(Clock::now()) {}
+
+    bool stalled(Clock::time_point now) {
+        curl_off_t received = 0, sent = 0;
+        long headers = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
+        curl_easy_getinfo(m_easy, CURLINFO_SIZE_UPLOAD_T, &sent);
+        curl_easy_getinfo(m_easy, CURLINFO_HEADER_SIZE, &headers);
+        const curl_off_t moved = received + sent + headers;
+        if (moved != m_moved) {
+            m_moved = moved;
+            m_lastMove = now;
+        }
+        return m_limit > std::chrono::milliseconds::zero() && now - m_lastMove >= m_limit;
+    }
+
+private:
+    CURL* m_easy;
+    std::chrono::milliseconds m_limit;
+    curl_off_t m_moved = 0;
+    Clock::time_point m_lastMove;
+};
+
 // Keeps the easy handle in the client's multi handle for the length of one request.
 class Attachment {
 public:
@@ -156,6 +184,7 @@ curl_slist* HttpTransfer::requestHeaders(curl_slist* usual) {
 
 CURLcode HttpTransfer::pump(const std::function<void()>& idle) {
     CURLM* multi = m_session.multi();
+    StallWatch stall(m_session.easy(), m_session.stallLimit());
     auto lastIdle = Clock::now();
     for (;;) {
         int running = 0;
@@ -167,6 +196,10 @@ CURLcode HttpTransfer::pump(const std::function<void()>& idle) {
         if (running == 0)
             break;
         auto now = Clock::now();
+        if (stall.stalled(now)) {
+            m_failure = fr("Connexion abandonnée : le serveur ne répond plus.");
+            return CURLE_OPERATION_TIMEDOUT;
+        }
         if (now - lastIdle >= kIdleInterval) {
             if (idle)
                 idle();

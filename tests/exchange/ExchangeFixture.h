@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,9 @@ protected:
     std::string fax = server.nameOf(folder.file("fax.ib"));
     RecordingView view;
     Model model{view};
-    platform::HttpClient http;
+    // Limits short enough that a peer that stalls on purpose costs a test about two seconds.
+    platform::HttpClient http{platform::HttpClient::Options{.connectTimeLimit = std::chrono::seconds(2),
+                                                            .stallLimit = std::chrono::seconds(2)}};
     platform::HttpClient httplocal{platform::HttpClient::Options{false}};
     platform::ZipReader uz;
     RunContext ctx{view, model, http, httplocal, uz, {}, {}, 0, {}, {}, {}};

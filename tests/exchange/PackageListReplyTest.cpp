@@ -72,16 +72,20 @@ TEST_F(ReplyFixture, AFailingFirstStatementDoesNotStopTheSecond) {
 
 TEST_F(ReplyFixture, DiscountAndNameAsTheSettingsLineHasThem) {
     struct Case {
-        const char* settings;
+        std::string settings;
         std::vector<std::string> row;
     };
     const std::vector<Case> cases = {
         {"nom=Clinique|escompte=15|ID=47", {"Clinique", "Clinique", "15", "47"}},
         {"ID=48|escompte= 7.5 |NOM=L'Abri |nom=second", {"L'Abri", "L'Abri ", "7.5", "48"}},
         {"id= 49 |Escompte=", {"", "", "0", "49"}},
+        // The widest that the columns hold; blanks beyond NOMX's width are dropped without a fault.
+        {"nom=" + std::string(40, 'N') + "     |escompte=9999999.994|ID=50",
+         {std::string(40, 'N'), std::string(40, 'N'), "9999999.99", "50"}},
+        {"nom=P|escompte=-1234567.12345678901|ID=51", {"P", "P", "-1234567.12", "51"}},
     };
     for (const Case& c : cases) {
-        apply(std::string(c.settings) + "\r\n\r\n");
+        apply(c.settings + "\r\n\r\n");
         std::vector<std::string> row = setupRow();
         row[0] = Trimmed(row[0]); // CHAR(60)
         row.pop_back();
@@ -183,7 +187,7 @@ namespace {
 struct MalformedReply {
     const char* name;
     std::string reply;
-    const char* named; // the fault as the log names it
+    std::string named; // the fault as the log names it
 };
 
 void PrintTo(const MalformedReply& m, std::ostream* os) {
@@ -233,5 +237,31 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedReply{"TailleBeyond32Bits",
                        std::string("nom=Changed|escompte=1|ID=2\r\n") + kStatements +
                            "nom=BIG|dates=2004.09.09|taille=4294967296\r\n",
-                       "taille \"4294967296\" du paquet \"BIG\""}),
+                       "taille \"4294967296\" du paquet \"BIG\""},
+        // Values that passed the check once and then failed half-way through the run, in SQL or
+        // in the gauge, or were stored cut and fetched again on every run.
+        MalformedReply{"TailleNegative",
+                       std::string("nom=Changed|escompte=1|ID=2\r\n") + kStatements +
+                           "nom=NEG|dates=2004.09.09|taille=-812\r\n",
+                       "taille \"-812\" du paquet \"NEG\" est négative"},
+        MalformedReply{"DatesWiderThanMaj",
+                       std::string("nom=Changed|escompte=1|ID=2\r\n") + kStatements +
+                           "nom=WIDE|dates=2004.09.09 00:00:00 +02:00|taille=1\r\n",
+                       "date \"2004.09.09 00:00:00 +02:00\" du paquet \"WIDE\" dépasse 20 caractères"},
+        MalformedReply{"PackageNameWiderThanMaj",
+                       std::string("nom=Changed|escompte=1|ID=2\r\n") + kStatements +
+                           "nom=" + std::string(101, 'W') + "|dates=2004.09.09|taille=1\r\n",
+                       "nom du paquet \"" + std::string(101, 'W') + "\" dépasse 100 caractères"},
+        MalformedReply{"NameWiderThanSetup",
+                       "nom=" + std::string(41, 'C') + "|escompte=1|ID=2\r\n" + kStatements,
+                       "nom \"" + std::string(41, 'C') + "\" dépasse 40 caractères"},
+        MalformedReply{"EscompteRoundedBeyondTheColumn",
+                       std::string("nom=Changed|escompte=9999999.995|ID=2\r\n") + kStatements,
+                       "escompte \"9999999.995\" dépasse ce que la base de données peut enregistrer"},
+        MalformedReply{"EscompteWithMoreDigitsThanFirebirdReads",
+                       std::string("nom=Changed|escompte=1.123456789012|ID=2\r\n") + kStatements,
+                       "escompte \"1.123456789012\" dépasse"},
+        MalformedReply{"EscompteBeyondTheStoredInteger",
+                       std::string("nom=Changed|escompte=21474836.48|ID=2\r\n") + kStatements,
+                       "escompte \"21474836.48\" dépasse"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -93,10 +93,16 @@ TEST(ReplyFault, AcceptsWhatTheRunCanApply) {
     const std::vector<std::vector<std::string>> good = {
         {"nom=Clinique|escompte=15|ID=47", ""},
         {"ID=1", "|"},
-        {"nom=A|escompte=|ID= 47 ", "update md set actif=1", "", "   ", "nom=X|taille=-1"},
+        {"nom=A|escompte=|ID= 47 ", "update md set actif=1", "", "   ", "nom=X|taille=0"},
         {"escompte= 7.5 |ID=+0", "", "nom=X|dates=2004.01.01|taille= 2147483647 "},
         {"escompte=1234567.99|ID=-2147483648", ""},
         {"escompte=0000001234567|ID=1", ""},
+        // The widest texts and numbers that the columns hold.
+        {"escompte=9999999.994|ID=1", ""},
+        {"escompte=-9999999.99499999999|ID=1", ""},
+        {"escompte=1.12345678901|ID=1", ""},
+        {"nom=" + std::string(40, 'N') + "      |ID=1", ""},
+        {"ID=1", "", "nom=" + std::string(100, 'P') + "   |dates=2004.05.12 10:22:33 |taille=+0"},
     };
     for (size_t i = 0; i < good.size(); ++i)
         EXPECT_EQ(replyFault(good[i]), std::nullopt) << "reply " << i;
@@ -105,7 +111,7 @@ TEST(ReplyFault, AcceptsWhatTheRunCanApply) {
 TEST(ReplyFault, NamesTheFirstFault) {
     struct Case {
         std::vector<std::string> lines;
-        const char* named;
+        std::string named;
     };
     const std::vector<Case> cases = {
         {{}, "moins de deux lignes"},
@@ -124,6 +130,25 @@ TEST(ReplyFault, NamesTheFirstFault) {
         {{"ID=1", "", "nom=BIG|taille=3000000000"}, "la taille \"3000000000\" du paquet \"BIG\""},
         {{"ID=1", "", "nom=NONE|dates=2004.01.01"}, "la taille \"\" du paquet \"NONE\""},
         {{"escompte=x|ID=y", "", "nom=N|taille=z"}, "l'escompte \"x\""},
+        // Numbers and texts that the columns do not hold.
+        {{"ID=1", "", "nom=NEG|dates=2004.01.01|taille=-1"},
+         "la taille \"-1\" du paquet \"NEG\" est négative."},
+        {{"ID=1", "", "nom=NEG|taille= -2147483648 "},
+         "la taille \" -2147483648 \" du paquet \"NEG\" est négative."},
+        {{"ID=1", "", "nom=LONG|dates=2004.05.12 10:22:33  |taille=1"},
+         "la date \"2004.05.12 10:22:33  \" du paquet \"LONG\" dépasse 20 caractères."},
+        {{"ID=1", "", "nom=LONG|dates=2004.05.12 10:22:33.123|taille=1"},
+         "la date \"2004.05.12 10:22:33.123\""},
+        {{"ID=1", "", "nom=" + std::string(101, 'P') + "|taille=1"},
+         "le nom du paquet \"" + std::string(101, 'P') + "\" dépasse 100 caractères."},
+        {{"nom=" + std::string(41, 'N') + "|ID=1", ""},
+         "le nom \"" + std::string(41, 'N') + "\" dépasse 40 caractères."},
+        {{"nom= " + std::string(40, 'N') + "|ID=1", ""}, "le nom \" " + std::string(40, 'N') + "\""},
+        {{"nom=A|escompte=9999999.995|ID=2", ""},
+         "l'escompte \"9999999.995\" dépasse ce que la base de données peut enregistrer."},
+        {{"nom=A|escompte=-9999999.995|ID=2", ""}, "l'escompte \"-9999999.995\" dépasse"},
+        {{"nom=A|escompte=1.123456789012|ID=2", ""}, "l'escompte \"1.123456789012\" dépasse"},
+        {{"nom=A|escompte=21474836.47|ID=2", ""}, "l'escompte \"21474836.47\" dépasse"},
     };
     for (const Case& c : cases) {
         const auto fault = replyFault(c.lines);

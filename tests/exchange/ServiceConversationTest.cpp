@@ -238,3 +238,50 @@ TEST_F(ConversationFixture, ACookieSetByTheServiceComesBackOnTheNextRequest) {
     EXPECT_EQ(view.log, log({attempts123(), {fr("Désactivation du proxy"), attempt(1)}, endOfRun}));
     EXPECT_TRUE(view.dialogs.empty());
 }
+
+namespace {
+// A peer that takes the connection and then sends nothing (or stops after the headers and a few
+// bytes) until long after the client's limits; the server lets go of it when it stops.
+LoopbackReply stalledReply(bool afterTheHeaders) {
+    LoopbackReply reply = LoopbackReply::text(std::string(50000, 'x'));
+    reply.gate = std::make_shared<test::LoopbackGate>();
+    reply.holdHeaders = !afterTheHeaders;
+    reply.holdAfter = 1000;
+    reply.holdAtMost = std::chrono::seconds(60);
+    return reply;
+}
+
+LoopbackHttpServer::Handler stall(bool afterTheHeaders) {
+    return [afterTheHeaders](const RecordedRequest&) { return stalledReply(afterTheHeaders); };
+}
+} // namespace
+
+TEST_F(ConversationFixture, StalledEndpointsPassToTheNextOneLikeBrokenConnections) {
+    office.handleOthers(stall(false));
+    internal.handleOthers(stall(true));
+    secondPublic.serve("/C1234.maj", LoopbackReply::text(kReply));
+    run();
+
+    EXPECT_EQ(view.log, log({attempts123(), endOfRun}));
+    for (const LoopbackHttpServer* server : {&office, &internal, &secondPublic})
+        EXPECT_EQ(server->requestCount(), 1u);
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_EQ(Trimmed(clinicValue("select nom from setup")), "Parc");
+    EXPECT_EQ(clinicValue("select maj from setup"), "2004.05.20 08:30:05");
+}
+
+TEST_F(ConversationFixture, AStalledProxyIsDroppedForTheRepeatedRun) {
+    LoopbackHttpServer proxy;
+    proxy.handleOthers(stall(false));
+    http.setProxy("127.0.0.1", proxy.port());
+    office.serve("/C1234.maj", LoopbackReply::text(kReply));
+    run();
+
+    EXPECT_EQ(proxy.requestCount(), 3u);
+    EXPECT_EQ(view.log, log({attempts123(), {fr("Désactivation du proxy"), attempt(1)}, endOfRun}));
+    EXPECT_EQ(repeatedRuns, 1);
+    EXPECT_EQ(office.requestCount(), 1u);
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_FALSE(view.closed);
+    EXPECT_EQ(Trimmed(clinicValue("select nom from setup")), "Parc");
+}

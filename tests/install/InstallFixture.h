@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -78,7 +79,9 @@ protected:
     std::string database = server.nameOf(databaseFolder.file("kliso.ib"));
     TransferView view;
     Model model{view};
-    platform::HttpClient http;
+    // Limits short enough that a host that stalls on purpose costs a test about two seconds.
+    platform::HttpClient http{platform::HttpClient::Options{.connectTimeLimit = std::chrono::seconds(2),
+                                                            .stallLimit = std::chrono::seconds(2)}};
     platform::HttpClient httplocal{platform::HttpClient::Options{false}};
     platform::ZipReader uz;
     RunContext run{

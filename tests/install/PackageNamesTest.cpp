@@ -22,9 +22,27 @@ TEST(PackageNames, OnlyPlainNamesMayBecomeFileNames) {
         {"SQL_FIX", true}, {"halvio.2024", true}, {"A B", true},       {"", false},     {"../EVIL", false},
         {"..", false},     {"A..B", false},       {"A/B", false},      {"A\\B", false}, {"C:X", false},
         {"TAB\tX", false}, {"NL\nX", false},      {"DEL\x7FX", false}, {"\x01", false}, {"\xE9t\xE9", true},
+        {"SP ACE", true},  {"H#F", true},         {"A+B(2)", true},    {"Q?X", false},  {"A*B", false},
+        {"A<B", false},    {"A>B", false},        {"A\"B", false},
     };
     for (const auto& [name, plain] : cases)
         EXPECT_EQ(isPlainPackageName(name), plain) << name;
+}
+
+TEST(PackageNames, PercentEncodingKeepsOnlyUnreservedBytes) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"halvio.zip", "halvio.zip"},
+        {"sql_2024-05~x.zip", "sql_2024-05~x.zip"},
+        {"ABCXYZabcxyz0189", "ABCXYZabcxyz0189"},
+        {"sp ace.zip", "sp%20ace.zip"},
+        {"h#f.zip", "h%23f.zip"},
+        {"a%20b", "a%2520b"}, // a percent sign is a byte of the name like any other
+        {"q?x&y=z+1", "q%3Fx%26y%3Dz%2B1"},
+        {"r\xE9sum\xE9\x7F", "r%E9sum%E9%7F"},
+        {"", ""},
+    };
+    for (const auto& [bytes, encoded] : cases)
+        EXPECT_EQ(percentEncoded(bytes), encoded) << bytes;
 }
 
 TEST(PackageNames, KindNameDecidesScripts) {
@@ -55,6 +73,8 @@ TEST(PackageNames, AddressesOfTheHosts) {
               "http://localhost:18081/kliso/update/sql_test.zip");
     EXPECT_EQ(packageAddress("https://www.vendor.example", "halvio.zip"),
               "https://www.vendor.example/kliso/update/halvio.zip");
+    EXPECT_EQ(packageAddress("127.0.0.2:18080", "sp ace#1.zip"),
+              "http://127.0.0.2:18080/kliso/update/sp%20ace%231.zip");
     EXPECT_EQ(packageHosts(true), (std::vector<std::string>{"localhost:18080", "127.0.0.2:18080"}));
     EXPECT_EQ(packageHosts(false), (std::vector<std::string>{"localhost:18081"}));
 }

@@ -54,6 +54,7 @@ PackageServer::PackageServer(std::string address, int port) {
     m_server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
         std::lock_guard lock(m_mutex);
         m_requests.push_back(request.path);
+        m_targets.push_back(request.target);
         const auto found = m_files.find(request.path);
         if (found == m_files.end()) {
             response.status = 404;
@@ -81,6 +82,11 @@ void PackageServer::serve(const std::string& path, std::string body) {
 std::vector<std::string> PackageServer::requests() const {
     std::lock_guard lock(m_mutex);
     return m_requests;
+}
+
+std::vector<std::string> PackageServer::targets() const {
+    std::lock_guard lock(m_mutex);
+    return m_targets;
 }
 
 RefusedPort::RefusedPort(const std::string& address, int port) {

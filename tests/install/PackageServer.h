@@ -22,7 +22,10 @@ public:
     PackageServer& operator=(const PackageServer&) = delete;
 
     void serve(const std::string& path, std::string body);
+    // The paths asked for, percent-decoded.
     std::vector<std::string> requests() const;
+    // The targets of the request lines, as they came over the wire.
+    std::vector<std::string> targets() const;
 
 private:
     httplib::Server m_server;
@@ -30,6 +33,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, std::string> m_files;
     std::vector<std::string> m_requests;
+    std::vector<std::string> m_targets;
 };
 
 // Holds an address and port without listening, so that a connection there is refused at once and

@@ -2,13 +2,16 @@
 #include "PackageTransfer.h"
 #include "Fonction.h"
 #include "InstallFixture.h"
+#include "LoopbackHttpServer.h"
 #include "PackageServer.h"
 #include "Windows1252.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 
 using namespace halvio;
 using test::packageArchive;
@@ -235,6 +238,65 @@ TEST_F(PackageTransfer, BothDirectHostsFailingEndTheRunLikeAFailedDownload) {
     EXPECT_EQ(setupStamp(), kOldStamp);
 }
 
+namespace {
+// A host that takes the connection and then sends nothing, or stops after the headers and part of
+// the body, until long after the client's limits; the server lets go of it when it stops.
+test::LoopbackReply stalledPackage(bool afterTheHeaders) {
+    test::LoopbackReply reply = test::LoopbackReply::text(packageArchive(test::noise(50000, 7)));
+    reply.gate = std::make_shared<test::LoopbackGate>();
+    reply.holdHeaders = !afterTheHeaders;
+    reply.holdAfter = 20000;
+    reply.holdAtMost = std::chrono::seconds(60);
+    return reply;
+}
+} // namespace
+
+TEST_F(PackageTransfer, AStalledOfficeServerPassesToTheInternalAddress) {
+    test::LoopbackHttpServer office(test::kOfficeAddress, test::kServicePort);
+    office.serve(path("a_one.zip"), stalledPackage(false));
+    office.serve(path("b_two.zip"), stalledPackage(true));
+    PackageServer internal(test::kInternalAddress, test::kServicePort);
+    internal.serve(path("a_one.zip"), packageArchive("un"));
+    internal.serve(path("b_two.zip"), packageArchive("deux"));
+    addPackage("A_ONE");
+    addPackage("B_TWO");
+
+    Button3Click(run);
+
+    EXPECT_EQ(office.requestCount(), 2u);
+    EXPECT_EQ(logCount("impossible de recupérer de localhost:18080"), 2);
+    EXPECT_EQ(internal.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
+    EXPECT_TRUE(view.dialogs.empty());
+    const auto rows = majRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][3], "un");
+    EXPECT_EQ(rows[1][3], "deux");
+    EXPECT_FALSE(view.closed);
+    EXPECT_NE(setupStamp(), kOldStamp);
+}
+
+TEST_F(PackageTransfer, APublicHostStalledInTheBodyEndsTheRunLikeAFailedDownload) {
+    test::LoopbackHttpServer publicHost(test::kPublicAddress, test::kPublicPort);
+    publicHost.serve(path("a_one.zip"), stalledPackage(true));
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    addPackage("A_ONE");
+    addPackage("B_TWO");
+
+    Button3Click(run);
+
+    const auto texts = dialogTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "plain:Connexion abandonnée : le serveur ne répond plus.");
+    EXPECT_EQ(texts[1], kFailureForm);
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
+    EXPECT_EQ(publicHost.requestCount(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(updateFile("a_one.zip")));
+    EXPECT_TRUE(majRows().empty());
+    EXPECT_EQ(etats(), (std::vector<std::string>{"Transfer.", ""}));
+    EXPECT_EQ(setupStamp(), kOldStamp);
+}
+
 TEST_F(PackageTransfer, ExistingPackageFileIsReplaced) {
     PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
     const std::string archive = packageArchive("nouveau");
@@ -295,6 +357,38 @@ TEST_F(PackageTransfer, NamesThatAreNoPlainFileNamesArePassedOver) {
     EXPECT_EQ(etats(), (std::vector<std::string>{"", "", "", "Transmis", ""}));
     EXPECT_TRUE(std::filesystem::is_empty(updateFolder()));
     EXPECT_FALSE(std::filesystem::exists(programFolder.path() + "/evil.zip"));
+    EXPECT_NE(setupStamp(), kOldStamp);
+}
+
+// Names with a blank or "#" are asked for percent-encoded: "SP ACE" once failed on every run and
+// held back the packages after it, "H#F" fetched "/kliso/update/h".
+TEST_F(PackageTransfer, NamesWithBlanksOrHashesAreFetchedEncodedAndTheNextPackagesFollow) {
+    PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
+    publicHost.serve(path("h"), packageArchive("h seul"));
+    publicHost.serve(path("h#f.zip"), packageArchive("h#f"));
+    publicHost.serve(path("sp ace.zip"), packageArchive("espace"));
+    publicHost.serve(path("zz.zip"), packageArchive("dernier"));
+    view.setChecked(CheckBoxId::DirectConnection, false);
+    addPackage("H#F");
+    addPackage("Q?X");
+    addPackage("SP ACE");
+    addPackage("ZZ");
+
+    Button3Click(run);
+
+    EXPECT_EQ(publicHost.targets(),
+              (std::vector<std::string>{path("h%23f.zip"), path("sp%20ace.zip"), path("zz.zip")}));
+    EXPECT_TRUE(logHas("Paquet ignoré, nom de fichier invalide : \"Q?X\""));
+    const auto rows = majRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][0], "H#F");
+    EXPECT_EQ(rows[0][3], "h#f");
+    EXPECT_EQ(rows[1][0], "SP ACE");
+    EXPECT_EQ(rows[1][3], "espace");
+    EXPECT_EQ(rows[2][0], "ZZ");
+    EXPECT_EQ(etats(), (std::vector<std::string>{"Transmis", "", "Transmis", "Transmis"}));
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_FALSE(view.closed);
     EXPECT_NE(setupStamp(), kOldStamp);
 }
 

@@ -7,6 +7,7 @@
 #include "Model.h"
 #include "RecordingView.h"
 #include "RunContext.h"
+#include "WorkstationNotifier.h"
 #include "ZipReader.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +36,7 @@ protected:
     RecordingView view;
     Model model{view};
     platform::HttpClient http;
-    platform::HttpClient httplocal{platform::HttpClient::Options{false}};
+    platform::HttpClient httplocal{notificationClientOptions()};
     platform::ZipReader uz;
     RunContext context;
 };

@@ -146,22 +146,6 @@ TEST_F(SelfUpdateFixture, AnUnreadableDateStopsAfterTheNewFileWithoutTheCopyTool
     EXPECT_TRUE(model.IB.isOpen());
 }
 
-TEST_F(SelfUpdateFixture, WithoutACopyToolRowNothingIsStarted) {
-    addMajRow("MAJ_KLISO", "2021.06.15 10:20:31", kNewUpdater);
-
-    try {
-        startCheck();
-        FAIL() << "a missing COPIE row must end the start";
-    } catch (const std::exception& error) {
-        EXPECT_NE(std::string(error.what()).find("COPIE"), std::string::npos) << error.what();
-    }
-
-    EXPECT_TRUE(platform::fileExists(programPath("Maj_kliso.new")));
-    EXPECT_FALSE(platform::fileExists(programPath("copie.exe")));
-    EXPECT_FALSE(view.closed);
-    EXPECT_TRUE(model.IB.isOpen());
-}
-
 TEST_F(SelfUpdateFixture, ThePackageMajKlisoReplacesTheUpdaterAndEndsTheTransfer) {
     addMajRow("MAJ_KLISO", "2030.01.01 00:00:00", "the recorded package");
     addMajRow("COPIE", "2021.01.01 00:00:00", kCopyTool);
@@ -185,14 +169,89 @@ TEST_F(SelfUpdateFixture, ThePackageMajKlisoReplacesTheUpdaterAndEndsTheTransfer
     EXPECT_EQ(model.tmem.row(1).etat, "Transmis");
 }
 
-TEST_F(SelfUpdateFixture, TheInstallVariantWithoutACopyToolRowStopsBeforeStartingAnything) {
-    addPackageRow("MAJ_KLISO");
+namespace {
 
-    EXPECT_THROW(handleSpecialPackage(context, SpecialPackage::MajKliso, kNewUpdater), std::runtime_error);
+// A copy tool that cannot take over, in either variant: the running updater stays and goes on.
+enum class CopyToolFault { NoCopieRow, NotAProgram, CannotBeWritten };
+enum class Variant { AtStart, DuringInstall };
 
-    EXPECT_EQ(platform::readWholeFile(programPath("Maj_kliso.new")), kNewUpdater);
-    EXPECT_FALSE(platform::fileExists(programPath("copie.exe")));
-    EXPECT_EQ(view.log.size(), 2u);
-    EXPECT_FALSE(view.closed);
-    EXPECT_TRUE(model.IB.isOpen());
+struct CopyToolCase {
+    const char* name;
+    CopyToolFault fault;
+    Variant variant;
+    const char* logged; // the reason in the log line
+};
+
+void PrintTo(const CopyToolCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+class CopyToolCannotStart : public SelfUpdateFixture, public ::testing::WithParamInterface<CopyToolCase> {};
+
+} // namespace
+
+TEST_P(CopyToolCannotStart, KeepsTheRunningUpdaterAndGoesOn) {
+    const CopyToolCase& c = GetParam();
+    addMajRow("MAJ_KLISO", "2021.06.15 10:20:31", kNewUpdater);
+    addMajRow("SQL_OTHER", "2021.01.01 00:00:00", "stays");
+    if (c.fault == CopyToolFault::NotAProgram)
+        addMajRow("COPIE", "2021.01.01 00:00:00", "neither a program nor a script");
+    else if (c.fault == CopyToolFault::CannotBeWritten)
+        addMajRow("COPIE", "2021.01.01 00:00:00", kCopyTool);
+    if (c.fault == CopyToolFault::CannotBeWritten)
+        platform::createFolder(programPath("copie.exe"));
+
+    if (c.variant == Variant::AtStart) {
+        view.messageFormResult = 0;
+        EXPECT_FALSE(startCheck()) << "the show handler goes on to the countdown";
+        ASSERT_EQ(view.dialogs.size(), 2u);
+        EXPECT_EQ(view.dialogs[0].mode, 70);
+    } else {
+        addPackageRow("MAJ_KLISO");
+        addPackageRow("SQL_AFTER");
+        model.tmem.moveTo(0);
+        EXPECT_FALSE(handleSpecialPackage(context, SpecialPackage::MajKliso, kNewUpdater).endsTransfer)
+            << "the transfer goes on with the next package";
+        ASSERT_EQ(view.dialogs.size(), 1u);
+    }
+
+    const auto& notice = view.dialogs.back();
+    EXPECT_EQ(notice.kind, "form");
+    EXPECT_EQ(notice.mode, -80) << "closes by itself: nobody may be there";
+    EXPECT_EQ(utf8FromCp1252(notice.text),
+              "Le programme de mise à jour n'a pas pu être remplacé : l'outil de copie ne démarre pas.\r\n"
+              "La mise à jour continue avec la version actuelle.");
+    const auto log = view.logUtf8();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(
+        log.back().rfind(std::string("Remplacement du programme de mise à jour impossible : ") + c.logged, 0),
+        0u)
+        << log.back();
+    EXPECT_FALSE(platform::fileExists(programPath("Maj_kliso.new")));
+    EXPECT_EQ(platform::readWholeFile(context.programFile), "the running updater");
+    EXPECT_FALSE(view.closed);
+    EXPECT_TRUE(model.IB.isOpen()) << "the run goes on with the database";
+    EXPECT_FALSE(QTest::qWaitFor([&] { return platform::fileExists(programPath("started")); }, 500));
+    // Nothing left for the next start to try again; the service offers the package again.
+    std::vector<std::vector<std::string>> left = {{"SQL_OTHER"}};
+    if (c.fault != CopyToolFault::NoCopieRow)
+        left.insert(left.begin(), {"COPIE"});
+    EXPECT_EQ(query("select nom from maj order by nom"), left);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SelfUpdate, CopyToolCannotStart,
+    ::testing::Values(CopyToolCase{"NoCopieRowAtStart", CopyToolFault::NoCopieRow, Variant::AtStart,
+                                   "la table MAJ ne contient pas l'outil de copie (COPIE)."},
+                      CopyToolCase{"NoCopieRowDuringInstall", CopyToolFault::NoCopieRow,
+                                   Variant::DuringInstall,
+                                   "la table MAJ ne contient pas l'outil de copie (COPIE)."},
+                      CopyToolCase{"NotAProgramAtStart", CopyToolFault::NotAProgram, Variant::AtStart,
+                                   "copie.exe n'a pas pu être démarré."},
+                      CopyToolCase{"NotAProgramDuringInstall", CopyToolFault::NotAProgram,
+                                   Variant::DuringInstall, "copie.exe n'a pas pu être démarré."},
+                      CopyToolCase{"CannotBeWrittenAtStart", CopyToolFault::CannotBeWritten, Variant::AtStart,
+                                   "copie.exe n'a pas pu être écrit ("},
+                      CopyToolCase{"CannotBeWrittenDuringInstall", CopyToolFault::CannotBeWritten,
+                                   Variant::DuringInstall, "copie.exe n'a pas pu être écrit ("}),
+    [](const auto& info) { return std::string(info.param.name); });

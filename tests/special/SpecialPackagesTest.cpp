@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 
 using namespace halvio;
@@ -130,6 +132,36 @@ TEST_F(SpecialFixture, HalvioTellsEveryWorkstationInTurnAndPassesOverOneThatIsOf
         EXPECT_EQ(request.header("Accept"), "text/html, */*");
         EXPECT_EQ(request.header("User-Agent"), "Mozilla/3.0 (compatible; Indy Library)");
     }
+    EXPECT_TRUE(view.log.empty());
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_FALSE(model.IBTransaction1.isActive());
+}
+
+// With the updater's own notification client: a listener that takes the notification and never
+// answers, or stops half-way, costs the run a few seconds and the next workstation is told.
+TEST_F(SpecialFixture, HalvioPassesOverAWorkstationThatNeverAnswers) {
+    LoopbackHttpServer silent, stalled, third;
+    for (LoopbackHttpServer* server : {&silent, &stalled}) {
+        LoopbackReply reply = LoopbackReply::text(std::string(10000, 'o'));
+        reply.gate = std::make_shared<test::LoopbackGate>();
+        reply.holdHeaders = server == &silent;
+        reply.holdAfter = 100;
+        reply.holdAtMost = std::chrono::seconds(120);
+        server->serve("/MAJ", reply);
+    }
+    Workstations workstations;
+    workstations.listen(third, 3);
+    for (const LoopbackHttpServer* server : {&silent, &stalled, &third})
+        addWorkstation("127.0.0.1", std::to_string(server->port()));
+    addPackageRow("HALVIO");
+    const auto started = std::chrono::steady_clock::now();
+
+    handleSpecialPackage(context, kProgram);
+
+    EXPECT_EQ(workstations.told, std::vector<int>{3});
+    EXPECT_EQ(silent.requestCount() + stalled.requestCount(), 2u);
+    // Each is given kNotificationTimeLimit; the listeners would hold the run for two minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3 * kNotificationTimeLimit);
     EXPECT_TRUE(view.log.empty());
     EXPECT_TRUE(view.dialogs.empty());
     EXPECT_FALSE(model.IBTransaction1.isActive());

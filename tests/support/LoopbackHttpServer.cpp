@@ -60,9 +60,15 @@ bool LoopbackGate::isOpen() const {
     return m_open;
 }
 
-bool LoopbackGate::waitOpen() {
+bool LoopbackGate::waitOpen(std::chrono::milliseconds limit) {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_open || m_abandoned; });
+    const auto decided = [this] { return m_open || m_abandoned; };
+    if (limit > std::chrono::milliseconds::zero()) {
+        if (!m_changed.wait_for(lock, limit, decided))
+            return true;
+    } else {
+        m_changed.wait(lock, decided);
+    }
     return m_open;
 }
 
@@ -133,6 +139,8 @@ void LoopbackHttpServer::State::answer(const httplib::Request& request, httplib:
         if (stopping)
             reply->gate->abandon();
     }
+    if (reply->gate && reply->holdHeaders && !reply->gate->waitOpen(reply->holdAtMost))
+        return; // the server is stopping: what it sends no longer matters
     response.status = reply->status;
     for (const auto& [name, value] : reply->headers)
         response.set_header(name, value);
@@ -172,10 +180,10 @@ bool LoopbackHttpServer::State::provide(const LoopbackReply& reply, std::size_t 
             return false;
         end = std::min(end, reply.cutAfter);
     }
-    if (reply.gate) {
+    if (reply.gate && !reply.holdHeaders) {
         if (offset < reply.holdAfter)
             end = std::min(end, reply.holdAfter);
-        else if (!reply.gate->waitOpen())
+        else if (!reply.gate->waitOpen(reply.holdAtMost))
             return false;
     }
     std::size_t piece = end - offset;
@@ -307,6 +315,38 @@ int LoopbackHttpServer::closedPort(const std::string& address) {
     // Bound but never listening, then closed: the port refuses connections until someone else
     // takes it, which the system does not do soon for a port it just handed out.
     return ntohs(bound.sin_port);
+}
+
+UnansweredPort::UnansweredPort(const std::string& address) {
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in bound{};
+    bound.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.c_str(), &bound.sin_addr);
+    socklen_t length = sizeof bound;
+    // A backlog of 0 queues one connection; the fillers take it, so later attempts find it full.
+    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0 ||
+        ::listen(m_listener, 0) != 0 ||
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+        if (m_listener >= 0)
+            ::close(m_listener);
+        throw std::runtime_error("UnansweredPort: cannot listen on " + address);
+    }
+    m_port = ntohs(bound.sin_port);
+    for (int i = 0; i < 3; ++i) {
+        const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (filler < 0)
+            continue;
+        ::connect(filler, reinterpret_cast<sockaddr*>(&bound), sizeof bound); // EINPROGRESS is fine
+        m_fillers.push_back(filler);
+    }
+    // The fillers' handshakes complete in the kernel; let them, before anyone else tries.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+UnansweredPort::~UnansweredPort() {
+    for (int filler : m_fillers)
+        ::close(filler);
+    ::close(m_listener);
 }
 
 } // namespace halvio::test

@@ -2,7 +2,7 @@
 // A real HTTP server on a loopback address, run in threads of the test (cpp-httplib). It records
 // every request it receives and answers from replies registered per path, with faults on demand:
 // any status, a redirection, a connection cut in the middle of the body, a body sent slowly in
-// pieces, or a body held back until the test opens a gate.
+// pieces, or a body (or the whole reply) held back until the test opens a gate.
 //
 // It serves as a proxy too: a request sent through a proxy names an absolute address
 // ("POST http://update.invalid/C1.maj HTTP/1.0"), which arrives here as that request's target and
@@ -42,8 +42,9 @@ public:
     void open();
     bool isOpen() const;
 
-    // Server side: waits until the gate is open (true) or abandoned (false).
-    bool waitOpen();
+    // Server side: waits until the gate is open (true) or abandoned (false); with a limit above
+    // zero, also true once the limit has passed.
+    bool waitOpen(std::chrono::milliseconds limit = std::chrono::milliseconds::zero());
     void abandon();
 
 private:
@@ -71,6 +72,11 @@ struct LoopbackReply {
     // Announced as the Content-Length in place of body.size(); the connection closes once the
     // body runs out (a server that claims more than it sends).
     std::size_t claimedLength = npos;
+    // With a gate: send nothing at all, not even the status line, until it opens (holdAfter unused).
+    bool holdHeaders = false;
+    // With a gate: go on sending after this long even if it stays shut (zero: wait for it), so that
+    // a client that would wait for ever gets a late reply and its test fails instead of hanging.
+    std::chrono::milliseconds holdAtMost{0};
 
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
@@ -111,6 +117,24 @@ public:
 private:
     struct State;
     std::unique_ptr<State> m_state;
+};
+
+// A port on a loopback address whose connections are neither made nor refused: it listens with
+// a queue that is already full and never accepts, so a connection attempt waits until the client
+// gives up (the system drops the attempt's SYN).
+class UnansweredPort {
+public:
+    explicit UnansweredPort(const std::string& address = "127.0.0.1");
+    ~UnansweredPort();
+    UnansweredPort(const UnansweredPort&) = delete;
+    UnansweredPort& operator=(const UnansweredPort&) = delete;
+
+    int port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    std::vector<int> m_fillers;
+    int m_port = 0;
 };
 
 } // namespace halvio::test

@@ -111,5 +111,45 @@ TEST(SelfUpdateRun, CopyToolReplacesTheUpdaterAndItsNextStartFindsNothingNewer) 
     EXPECT_LE(secondsBetween(stamp, next.ended()), 25.0);
 }
 
+// A COPIE that the system cannot start: the run keeps its updater, installs the packages after
+// MAJ_KLISO, and ends by itself (the notice closes by itself too); nothing is left for the next
+// start to try again.
+TEST(SelfUpdateRun, ACopyToolThatCannotStartLeavesTheRunToEndWithTheCurrentUpdater) {
+    ChildProcesses processes;
+    TempFolder serviceRoot;
+    ClinicInstallation clinic(exampleClinic());
+    const QDateTime now = QDateTime::currentDateTime();
+    setLastWriteTime(clinic.updater(), now.addSecs(-3600));
+    const std::string published =
+        now.addSecs(-1800).toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")).toStdString();
+    const std::string runningUpdater = *fileBytes(clinic.updater());
+
+    ServiceCatalog catalog(serviceRoot.path());
+    catalog.setClient(kClient, {"Clinique du Parc", "15", "47", {}});
+    catalog.publish("SQL_APRES", published, fr("Après la mise à jour"), "update md set actif=1 where id=1");
+    catalog.publish("MAJ_KLISO", published, fr("Programme de mise à jour"), runningUpdater + "\nnewer\n");
+    catalog.publish("COPIE", published, "Outil de copie", "neither a program nor a script");
+    ServiceOnLoopback service(catalog);
+
+    UpdaterRun run(processes, clinic);
+    ASSERT_TRUE(run.waitEnded(kRunLimit))
+        << "the run did not end by itself" << clinic.diagnostics() << "\n--- service ---\n"
+        << service.log();
+    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+
+    EXPECT_EQ(traffic(service.requests("GET")),
+              (std::vector<std::string>{"GET /kliso/update/copie.zip 200 at office",
+                                        "GET /kliso/update/maj_kliso.zip 200 at office",
+                                        "GET /kliso/update/sql_apres.zip 200 at office"}));
+    EXPECT_EQ(clinic.query("select nom from maj where nom in ('COPIE','MAJ_KLISO','SQL_APRES') order by nom"),
+              (std::vector<std::vector<std::string>>{{"COPIE"}, {"SQL_APRES"}}));
+    EXPECT_EQ(clinic.value("select actif from md where id=1"), "1");
+    EXPECT_TRUE(clinic.setupMaj().isValid());
+    EXPECT_NE(clinic.value("select maj from setup"), "2004.05.11 14:03:22") << "the run ended normally";
+    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("Maj_kliso.new")));
+    EXPECT_EQ(fileBytes(clinic.updater()), runningUpdater);
+}
+
 } // namespace
 } // namespace halvio::test

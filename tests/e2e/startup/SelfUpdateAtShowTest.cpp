@@ -13,6 +13,7 @@
 #include <QTextEdit>
 #include <QtTest/QTest>
 
+#include <functional>
 #include <optional>
 
 using namespace halvio;
@@ -147,4 +148,47 @@ TEST_F(SelfUpdateAtShow, AnUnreadableDateIsReportedAfterTheNewFileWithoutTheCopy
                   "Mise à jour interrompue par une erreur inattendue. Fermeture dans 10 secondes."}));
     EXPECT_FALSE(folder.setupHasColumn("ESCOMPTE"));
     EXPECT_EQ(clientMajCaption(), "");
+}
+
+TEST_F(SelfUpdateAtShow, ACopyToolThatCannotStartLeavesThisUpdaterRunningToTheCountdown) {
+    folder.execute({"delete from maj where nom = 'COPIE'"});
+    folder.addMajRow("COPIE", "2021.01.01 00:00:00 ", "neither a program nor a script");
+    folder.addMajRow("MAJ_KLISO", "2021.06.15 10:20:31 ", kNewUpdater);
+    std::vector<std::string> titles;
+    std::vector<QString> messages;
+    std::function<void(QWidget*)> answer = [&](QWidget* dialog) {
+        auto* notice = qobject_cast<Tmessageform*>(dialog);
+        ASSERT_NE(notice, nullptr) << dialog->objectName().toStdString();
+        titles.push_back(notice->windowTitle().toStdString());
+        messages.push_back(notice->Memo1->toPlainText());
+        answerDialog = answer;
+        QTest::keyClick(notice->focusWidget() ? notice->focusWidget() : notice, Qt::Key_Return);
+    };
+    answerDialog = answer;
+    ASSERT_NO_FATAL_FAILURE(showWindow(folder));
+
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[0].contains("Il sera rechargé")) << messages[0].toStdString();
+    EXPECT_EQ(titles[1], std::string(hosts::kVendorShortName) + "  Attention!");
+    EXPECT_TRUE(
+        messages[1].contains("Le programme de mise à jour n'a pas pu être remplacé : l'outil de copie "
+                             "ne démarre pas.\nLa mise à jour continue avec la version actuelle."))
+        << messages[1].toStdString();
+
+    // The show went on past the check, as with no newer updater, and the run counts down.
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  "Tentative de connection à votre serveur", folder.databaseName(), "Connecté.",
+                  "Remplacement du programme de mise à jour impossible : copie.exe n'a pas pu être démarré.",
+                  "Compte:VX1042    ", "Enregistré à :Clinique du Vieux-Port" + std::string(38, ' ')}));
+    EXPECT_TRUE(countdownStarted);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->model.IB.isOpen());
+    EXPECT_TRUE(folder.setupHasColumn("ESCOMPTE"));
+    EXPECT_FALSE(platform::fileExists(folder.file("Maj_kliso.new")));
+    EXPECT_EQ(folder.queryValue("select count(*) from maj where nom = 'MAJ_KLISO'"), "0")
+        << "the next start would try again";
+    EXPECT_EQ(platform::readWholeFile(folder.programFile()), "the running updater");
+    EXPECT_TRUE(unexpectedDialogs.empty()) << unexpectedDialogs.front();
+    EXPECT_TRUE(crashMessages.empty()) << crashMessages.front();
 }

@@ -156,7 +156,7 @@ TEST_F(SpecialFixture, HalvioPassesOverAWorkstationThatNeverAnswers) {
     addPackageRow("HALVIO");
     const auto started = std::chrono::steady_clock::now();
 
-    handleSpecialPackage(context, kProgram);
+    handle(kProgram);
 
     EXPECT_EQ(workstations.told, std::vector<int>{3});
     EXPECT_EQ(silent.requestCount() + stalled.requestCount(), 2u);

@@ -37,21 +37,32 @@ std::string folderOf(const std::string& file) {
 } // namespace
 
 TFtpform::TFtpform(const std::string& programFile)
-    : model(*this), HTTP(platform::HttpClient::Options{true}), httplocal(platform::HttpClient::Options{false}),
-      layout(*this, model.tmem), crashReport(folderOf(programFile) + "maj_kliso.err"),
+    : model(*this), HTTP(platform::HttpClient::Options{true}),
+      httplocal(platform::HttpClient::Options{false}), layout(*this, model.tmem),
+      crashReport(folderOf(programFile) + "maj_kliso.err"),
       context{*this, model, HTTP, httplocal, uz, programFile, folderOf(programFile), 0, {}, {}, {}} {
     setObjectName("Ftpform");
     Timer1.setInterval(1000);
     Timer3.setInterval(10000);
     Timer3.setSingleShot(true);
-    connect(&Timer1, &QTimer::timeout, this, [this] { crashReport.guard("Timer1Timer", [this] { Timer1Timer(); }); });
-    connect(&Timer3, &QTimer::timeout, this, [this] { crashReport.guard("Timer3Timer", [this] { Timer3Timer(); }); });
+    connect(&Timer1, &QTimer::timeout, this,
+            [this] { crashReport.guard("Timer1Timer", [this] { Timer1Timer(); }); });
+    connect(&Timer3, &QTimer::timeout, this,
+            [this] { crashReport.guard("Timer3Timer", [this] { Timer3Timer(); }); });
     connect(layout.Button1, &QPushButton::clicked, this,
             [this] { crashReport.guard("Button1Click", [this] { Button1Click(); }); });
     connect(layout.SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
 
     HTTP.setIdle([] { QCoreApplication::processEvents(); });
     httplocal.setIdle([] { QCoreApplication::processEvents(); });
+    // A statement over a whole table (the DIAG migration's), a package recorded whole or unpacked keep
+    // the window from its messages for seconds: it goes on painting and running its timers meanwhile.
+    // Clicks and keys wait for the call to end, as they always have: no step starts in the middle
+    // of another.
+    const auto paintAndTimers = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    model.IB.attachment().setIdle(paintAndTimers);
+    model.ibfax.attachment().setIdle(paintAndTimers);
+    uz.setIdle(paintAndTimers);
     platform::HttpEvents events;
     events.workBegin = [this](std::int64_t expected) { HTTPWorkBegin(expected); };
     events.work = [this](std::int64_t count) { HTTPWork(count); };
@@ -128,7 +139,8 @@ void TFtpform::HTTPStatus(const std::string& statusText) {
 }
 
 void TFtpform::Timer1Timer() {
-    layout.Button1->setText(qtextFromCp1252(fr("Démarrer (") + std::to_string(layout.Button1->tag()) + " sec.)"));
+    layout.Button1->setText(
+        qtextFromCp1252(fr("Démarrer (") + std::to_string(layout.Button1->tag()) + " sec.)"));
     layout.Button1->setTag(layout.Button1->tag() - 1);
     if (layout.Button1->tag() < 0)
         Button1Click();
@@ -260,15 +272,15 @@ int TFtpform::showMessageForm(std::string_view text, int mode) {
 }
 
 void TFtpform::showInformation(std::string_view text) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), qtextFromCp1252(text), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), qtextFromCp1252(text),
+                    QMessageBox::Ok, this);
     box.setObjectName("information");
     box.exec();
 }
 
 void TFtpform::showPlainMessage(std::string_view text) {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), qtextFromCp1252(text), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), qtextFromCp1252(text),
+                    QMessageBox::Ok, this);
     box.setObjectName("plainmessage");
     box.exec();
 }

@@ -14,7 +14,8 @@ namespace {
 // A package content is held whole in memory and stored as a blob whose size the package list gives
 // as a 32-bit number; a larger recorded size can only come from a damaged or hostile archive.
 constexpr zip_uint64_t kMaxEntrySize = std::numeric_limits<std::int32_t>::max();
-constexpr zip_uint64_t kReadChunk = 8u << 20;
+// Inflated and decrypted in a few milliseconds, after which the idle function runs.
+constexpr zip_uint64_t kReadChunk = 1u << 20;
 
 struct FileCloser {
     void operator()(zip_file_t* file) const { zip_fclose(file); }
@@ -89,16 +90,23 @@ std::string ZipReader::extract(const std::string& name) const {
     if (!file)
         fail(zip_strerror(archive));
 
-    std::string content(static_cast<std::size_t>(stat.size), '\0');
+    // Reserved, not filled: the pages of a large entry are touched a piece at a time as it is read,
+    // not all at once before the first byte.
+    std::string content;
+    content.reserve(static_cast<std::size_t>(stat.size));
     zip_uint64_t done = 0;
     while (done < stat.size) {
         const zip_uint64_t wanted = std::min(kReadChunk, stat.size - done);
+        content.resize(static_cast<std::size_t>(done + wanted));
         const zip_int64_t got = zip_fread(file.get(), content.data() + done, wanted);
         if (got < 0)
             fail(zip_file_strerror(file.get()));
         if (got == 0)
             fail(name + " is shorter than its recorded size");
         done += static_cast<zip_uint64_t>(got);
+        content.resize(static_cast<std::size_t>(done));
+        if (m_idle)
+            m_idle();
     }
     // libzip checks the CRC only when the end of the entry is reached, so read past the last byte.
     char extra = 0;

@@ -4,6 +4,7 @@
 // Every failure is a ZipError.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,9 @@ public:
 
     // Used for every encrypted entry extracted afterwards; empty means no password.
     void setPassword(std::string password);
+
+    // Called between the pieces of an entry being extracted (a large package takes seconds).
+    void setIdle(std::function<void()> idle) { m_idle = std::move(idle); }
 
     // Reads the archive's entry list; an archive already open is closed first.
     void open(const std::string& path);
@@ -47,6 +51,7 @@ private:
     std::unique_ptr<zip, ArchiveCloser> m_archive;
     std::string m_path;
     std::string m_password;
+    std::function<void()> m_idle;
 };
 
 } // namespace halvio::platform

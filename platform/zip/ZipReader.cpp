@@ -15,7 +15,7 @@ namespace {
 // as a 32-bit number; a larger recorded size can only come from a damaged or hostile archive.
 constexpr zip_uint64_t kMaxEntrySize = std::numeric_limits<std::int32_t>::max();
 // Inflated and decrypted in a few milliseconds, after which the idle function runs.
-constexpr zip_uint64_t kReadChunk = 1u << 20;
+constexpr zip_uint64_t kReadChunk = 256u << 10;
 
 struct FileCloser {
     void operator()(zip_file_t* file) const { zip_fclose(file); }

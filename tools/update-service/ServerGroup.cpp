@@ -95,11 +95,11 @@ void ServerGroup::configure(httplib::Server& server, const std::shared_ptr<int>&
     server.set_read_timeout(kReadSeconds);
     server.set_write_timeout(kWriteSeconds);
     server.new_task_queue = [] { return new WorkerPool(kStartWorkers, kMaxWorkers); };
-    // The first socket given here is the one the server binds and listens on.
+    // Right after a bind, the latest socket given here is the one the server listens on (a name with
+    // several addresses has its failed sockets closed before the next is made).
     server.set_socket_options([listening](socket_t socket) {
         reuseAddressAndPort(socket);
-        if (*listening < 0)
-            *listening = socket;
+        *listening = socket;
     });
     server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
         t_requestNotes.clear();
@@ -138,7 +138,10 @@ void ServerGroup::start(const std::vector<ListenAddress>& addresses) {
             failed = toText(address);
             break;
         }
-        if (*listening >= 0)
+        int accepting = 0;
+        socklen_t length = sizeof accepting;
+        if (*listening >= 0 && getsockopt(*listening, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &length) == 0 &&
+            accepting != 0)
             ::listen(*listening, kListenBacklog);
         m_bound.push_back({address.host, port});
         auto listener = std::make_unique<Listener>();

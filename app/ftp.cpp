@@ -55,6 +55,14 @@ TFtpform::TFtpform(const std::string& programFile)
 
     HTTP.setIdle([] { QCoreApplication::processEvents(); });
     httplocal.setIdle([] { QCoreApplication::processEvents(); });
+    // A statement over a whole table (the DIAG migration's), a package recorded whole or unpacked keep
+    // the window from its messages for seconds: it goes on painting and running its timers meanwhile.
+    // Clicks and keys wait for the call to end, as they always have: no step starts in the middle
+    // of another.
+    const auto paintAndTimers = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    model.IB.attachment().setIdle(paintAndTimers);
+    model.ibfax.attachment().setIdle(paintAndTimers);
+    uz.setIdle(paintAndTimers);
     platform::HttpEvents events;
     events.workBegin = [this](std::int64_t expected) { HTTPWorkBegin(expected); };
     events.work = [this](std::int64_t count) { HTTPWork(count); };

@@ -10,7 +10,8 @@ bytes=${3:-268435456}
 # The window opens the clinic database with the updater's first password.
 password=rkv5218
 
-"$here/scripts/build" "$build_dir" download_bench package_file_server
+# scripts/bench builds every benchmark once, then says so.
+[ -n "${HALVIO_BENCH_BUILT:-}" ] || "$here/scripts/build" "$build_dir" download_bench package_file_server
 
 root=$(mktemp -d /tmp/halvio-bench-download.XXXXXX)
 server_pid=

@@ -9,7 +9,8 @@ rounds=${3:-3}
 # The window opens the clinic database with the updater's first password.
 password=rkv5218
 
-"$here/scripts/build" "$build_dir" script_bench
+# scripts/bench builds every benchmark once, then says so.
+[ -n "${HALVIO_BENCH_BUILT:-}" ] || "$here/scripts/build" "$build_dir" script_bench
 
 root=$(mktemp -d /tmp/halvio-bench-script.XXXXXX)
 stop() {

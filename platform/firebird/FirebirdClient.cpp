@@ -1,5 +1,6 @@
 #include "FirebirdClient.h"
 
+#include "CallWhileIdle.h"
 #include "Fonction.h"
 
 #include <ibase.h>
@@ -17,6 +18,14 @@ namespace {
 
 // Segments of at most this many bytes: the client's segment length is an unsigned short.
 constexpr unsigned short kBlobSegment = 32768;
+
+// A blob parameter from this size on makes its statement one that may take long (a package's file
+// recorded whole); smaller ones are written in a few milliseconds.
+constexpr size_t kLongBlobBytes = 1u << 20;
+
+// A transaction that ran this many statements (a batch of the DIAG copy) writes enough pages at its
+// commit to be worth a worker thread; a script's one-statement transactions are not.
+constexpr int kManyStatements = 20;
 
 std::string statusMessage(const ISC_STATUS* status) {
     std::string message;
@@ -119,7 +128,8 @@ std::string scaledText(std::int64_t value, int scale) {
         return std::to_string(value * powerOfTen(scale));
     const std::int64_t divisor = powerOfTen(-scale);
     const bool negative = value < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     std::string text = std::to_string(magnitude / divisor);
     std::string fraction = std::to_string(magnitude % divisor);
     fraction.insert(0, static_cast<size_t>(-scale) - fraction.size(), '0');
@@ -140,12 +150,17 @@ DateTime fromTm(const std::tm& parts) {
 // ---------------------------------------------------------------------------------------------
 struct FbAttachment::Impl {
     isc_db_handle handle = 0;
+    IdleCalls idle;
     std::set<FbTransaction*> transactions;
     std::set<FbStatement*> statements;
 };
 
 struct FbTransaction::Impl {
     isc_tr_handle handle = 0;
+    // A statement that may have taken long ran in it, or many statements did: its commit or roll-back
+    // may take long too (the pages they changed are written then).
+    bool changedMuch = false;
+    int statements = 0;
 };
 
 struct FbStatement::Impl {
@@ -155,13 +170,14 @@ struct FbStatement::Impl {
     std::vector<std::vector<char>> outputBuffers;
     std::vector<short> outputIndicators;
     int statementType = 0;
+    bool firstFetchPending = false; // a select's first fetch is where its work is done
     bool cursorOpen = false;
     bool rowCurrent = false;
     std::uint64_t cursorGeneration = 0;
 
     struct Parameter {
         enum class Kind { Unset, Null, Text, Blob } kind = Kind::Unset;
-        std::string bytes;   // a text parameter's own copy
+        std::string bytes;     // a text parameter's own copy
         std::string_view blob; // a blob parameter's bytes, owned by the caller
     };
     std::vector<Parameter> parameters;
@@ -189,12 +205,19 @@ void FbAttachment::attach(const std::string& name, const std::string& user, cons
     dpb += static_cast<char>(isc_dpb_password);
     dpb += static_cast<char>(password.size());
     dpb += password;
-    ISC_STATUS_ARRAY status;
     isc_db_handle handle = 0;
-    isc_attach_database(status, static_cast<short>(name.size()), name.c_str(), &handle,
-                        static_cast<short>(dpb.size()), dpb.data());
-    check(status);
+    // A server that does not answer keeps the attach waiting for its time limit.
+    m_impl->idle.callLong([&] {
+        ISC_STATUS_ARRAY status;
+        isc_attach_database(status, static_cast<short>(name.size()), name.c_str(), &handle,
+                            static_cast<short>(dpb.size()), dpb.data());
+        check(status);
+    });
     m_impl->handle = handle;
+}
+
+void FbAttachment::setIdle(std::function<void()> idle) {
+    m_impl->idle.setIdle(std::move(idle));
 }
 
 void FbAttachment::detach() {
@@ -228,7 +251,8 @@ bool FbAttachment::isAttached() const {
     return m_impl->handle != 0;
 }
 
-void FbAttachment::createDatabase(const std::string& name, const std::string& user, const std::string& password) {
+void FbAttachment::createDatabase(const std::string& name, const std::string& user,
+                                  const std::string& password) {
     const std::string sql = "CREATE DATABASE " + Quoted(name) + " USER " + Quoted(user) + " PASSWORD " +
                             Quoted(password) + " PAGE_SIZE 8192";
     ISC_STATUS_ARRAY status;
@@ -274,17 +298,23 @@ void FbTransaction::start() {
     }
     ISC_STATUS_ARRAY status;
     isc_tr_handle handle = 0;
-    isc_start_transaction(status, &handle, 1, &m_attachment.m_impl->handle, static_cast<unsigned short>(tpb.size()),
-                          tpb.empty() ? nullptr : tpb.data());
+    isc_start_transaction(status, &handle, 1, &m_attachment.m_impl->handle,
+                          static_cast<unsigned short>(tpb.size()), tpb.empty() ? nullptr : tpb.data());
     check(status);
     m_impl->handle = handle;
+    m_impl->changedMuch = false;
+    m_impl->statements = 0;
 }
 
 void FbTransaction::commit() {
     if (!isActive())
         throw DatabaseError("Transaction is not active");
     ISC_STATUS_ARRAY status;
-    isc_commit_transaction(status, &m_impl->handle);
+    const auto call = [&] { isc_commit_transaction(status, &m_impl->handle); };
+    if (m_impl->changedMuch)
+        m_attachment.m_impl->idle.callLong(call);
+    else
+        m_attachment.m_impl->idle.callShort(call);
     check(status);
     m_impl->handle = 0;
     ended();
@@ -294,7 +324,11 @@ void FbTransaction::rollback() {
     if (!isActive())
         throw DatabaseError("Transaction is not active");
     ISC_STATUS_ARRAY status;
-    isc_rollback_transaction(status, &m_impl->handle);
+    const auto call = [&] { isc_rollback_transaction(status, &m_impl->handle); };
+    if (m_impl->changedMuch)
+        m_attachment.m_impl->idle.callLong(call);
+    else
+        m_attachment.m_impl->idle.callShort(call);
     // A failed roll-back leaves nothing usable behind: the handle is given up either way.
     m_impl->handle = 0;
     ended();
@@ -329,6 +363,7 @@ void FbStatement::release() {
     }
     m_impl->cursorOpen = false;
     m_impl->rowCurrent = false;
+    m_impl->firstFetchPending = false;
     m_impl->output.reset();
     m_impl->input.reset();
     m_impl->outputBuffers.clear();
@@ -426,42 +461,38 @@ void FbStatement::setNullParameter(size_t index) {
     parameter.bytes.clear();
 }
 
-void FbStatement::execute() {
-    if (m_impl->handle == 0)
-        throw DatabaseError("Statement not prepared");
-    if (!m_transaction.isActive())
-        throw DatabaseError("Transaction is not active");
-    closeCursor();
+namespace {
 
+// Points the input descriptor at the parameters' values; blob parameters are written first, their
+// ids kept in blobIds. Both vectors hold one element per parameter and outlive the execute.
+void bindParameters(FbStatement::Impl& statement, isc_db_handle* db, isc_tr_handle* tr,
+                    std::vector<ISC_QUAD>& blobIds, std::vector<short>& indicators) {
     ISC_STATUS_ARRAY status;
-    XSQLDA* input = m_impl->input.get();
-    std::vector<ISC_QUAD> blobIds(m_impl->parameters.size());
-    std::vector<short> indicators(m_impl->parameters.size(), 0);
-    for (size_t i = 0; i < m_impl->parameters.size(); ++i) {
-        auto& parameter = m_impl->parameters[i];
+    XSQLDA* input = statement.input.get();
+    for (size_t i = 0; i < statement.parameters.size(); ++i) {
+        auto& parameter = statement.parameters[i];
         XSQLVAR& var = input->sqlvar[i];
         var.sqlind = &indicators[i];
         switch (parameter.kind) {
-        case Impl::Parameter::Kind::Unset:
-        case Impl::Parameter::Kind::Null:
+        case FbStatement::Impl::Parameter::Kind::Unset:
+        case FbStatement::Impl::Parameter::Kind::Null:
             var.sqltype = static_cast<ISC_SHORT>(var.sqltype | 1);
             indicators[i] = -1;
             break;
-        case Impl::Parameter::Kind::Text:
+        case FbStatement::Impl::Parameter::Kind::Text:
             var.sqltype = SQL_TEXT + 1;
             var.sqllen = static_cast<ISC_SHORT>(parameter.bytes.size());
             var.sqldata = parameter.bytes.data();
             break;
-        case Impl::Parameter::Kind::Blob: {
+        case FbStatement::Impl::Parameter::Kind::Blob: {
             isc_blob_handle blob = 0;
             ISC_QUAD id{};
-            isc_create_blob2(status, &m_attachment.m_impl->handle, &m_transaction.m_impl->handle, &blob, &id, 0,
-                             nullptr);
+            isc_create_blob2(status, db, tr, &blob, &id, 0, nullptr);
             check(status);
             size_t offset = 0;
             while (offset < parameter.blob.size()) {
-                const auto piece =
-                    static_cast<unsigned short>(std::min<size_t>(kBlobSegment, parameter.blob.size() - offset));
+                const auto piece = static_cast<unsigned short>(
+                    std::min<size_t>(kBlobSegment, parameter.blob.size() - offset));
                 isc_put_segment(status, &blob, piece, parameter.blob.data() + offset);
                 if (status[0] == 1 && status[1] != 0) {
                     const std::string message = statusMessage(status);
@@ -480,15 +511,52 @@ void FbStatement::execute() {
         }
         }
     }
+}
 
-    isc_dsql_execute(status, &m_transaction.m_impl->handle, &m_impl->handle, 3,
-                     m_impl->parameters.empty() ? nullptr : input);
-    check(status);
+} // namespace
+
+void FbStatement::execute() {
+    if (m_impl->handle == 0)
+        throw DatabaseError("Statement not prepared");
+    if (!m_transaction.isActive())
+        throw DatabaseError("Transaction is not active");
+    closeCursor();
+
+    const bool mayTakeLong = mayTakeLongToExecute();
+    const auto call = [this] {
+        std::vector<ISC_QUAD> blobIds(m_impl->parameters.size());
+        std::vector<short> indicators(m_impl->parameters.size(), 0);
+        bindParameters(*m_impl, &m_attachment.m_impl->handle, &m_transaction.m_impl->handle, blobIds,
+                       indicators);
+        ISC_STATUS_ARRAY status;
+        isc_dsql_execute(status, &m_transaction.m_impl->handle, &m_impl->handle, 3,
+                         m_impl->parameters.empty() ? nullptr : m_impl->input.get());
+        check(status);
+    };
+    FbTransaction::Impl& transaction = *m_transaction.m_impl;
+    if (!isSelect() && (mayTakeLong || ++transaction.statements >= kManyStatements))
+        transaction.changedMuch = true;
+    if (mayTakeLong)
+        m_attachment.m_impl->idle.callLong(call);
+    else
+        m_attachment.m_impl->idle.callShort(call);
     if (isSelect()) {
         m_impl->cursorOpen = true;
         m_impl->rowCurrent = false;
+        m_impl->firstFetchPending = mayTakeLong;
         m_impl->cursorGeneration = m_transaction.generation();
     }
+}
+
+// An insert of values is one row: handing it to another thread would cost more than it saves, and a
+// script or a copy runs thousands of them. Anything else can touch a whole table.
+bool FbStatement::mayTakeLongToExecute() const {
+    if (m_impl->statementType != isc_info_sql_stmt_insert)
+        return true;
+    for (const auto& parameter : m_impl->parameters)
+        if (parameter.kind == Impl::Parameter::Kind::Blob && parameter.blob.size() >= kLongBlobBytes)
+            return true;
+    return false;
 }
 
 bool FbStatement::isSelect() const {
@@ -505,7 +573,14 @@ bool FbStatement::fetch() {
     if (!hasOpenCursor())
         throw DatabaseError("Cursor is not open");
     ISC_STATUS_ARRAY status;
-    const ISC_STATUS result = isc_dsql_fetch(status, &m_impl->handle, 3, m_impl->output.get());
+    ISC_STATUS result = 0;
+    const auto call = [&] { result = isc_dsql_fetch(status, &m_impl->handle, 3, m_impl->output.get()); };
+    if (m_impl->firstFetchPending) {
+        m_impl->firstFetchPending = false;
+        m_attachment.m_impl->idle.callLong(call);
+    } else {
+        m_attachment.m_impl->idle.callShort(call);
+    }
     if (result == 100) {
         m_impl->rowCurrent = false;
         closeCursor();
@@ -758,14 +833,15 @@ std::string FbStatement::asBlob(size_t index) const {
     std::memcpy(&id, var.sqldata, sizeof id);
     ISC_STATUS_ARRAY status;
     isc_blob_handle blob = 0;
-    isc_open_blob2(status, &m_attachment.m_impl->handle, &m_transaction.m_impl->handle, &blob, &id, 0, nullptr);
+    isc_open_blob2(status, &m_attachment.m_impl->handle, &m_transaction.m_impl->handle, &blob, &id, 0,
+                   nullptr);
     check(status);
     std::string bytes;
     std::vector<char> segment(kBlobSegment);
     while (true) {
         unsigned short length = 0;
-        const ISC_STATUS result =
-            isc_get_segment(status, &blob, &length, static_cast<unsigned short>(segment.size()), segment.data());
+        const ISC_STATUS result = isc_get_segment(
+            status, &blob, &length, static_cast<unsigned short>(segment.size()), segment.data());
         if (result == isc_segstr_eof)
             break;
         if (result != 0 && result != isc_segment) {

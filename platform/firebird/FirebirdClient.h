@@ -6,6 +6,7 @@
 #include "DateTime.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -49,6 +50,13 @@ public:
     // Commits every transaction still active on it, releases its statements, then detaches.
     void detach();
     bool isAttached() const;
+
+    // Called on the calling thread while a call that may take long runs on a worker thread (the
+    // attach, a statement other than an insert of values, a select's first fetch, an insert with a
+    // large blob, the end of a transaction that ran such a statement or many statements), and between
+    // short calls at most every 10 ms. Without one, every call runs on the calling thread and nothing
+    // else happens. The idle function must not use this attachment.
+    void setIdle(std::function<void()> idle);
 
     // Creates a database file (fixtures and tools); the new database is not kept attached.
     static void createDatabase(const std::string& name, const std::string& user, const std::string& password);
@@ -161,6 +169,7 @@ public:
 private:
     friend class FbAttachment;
     void checkRow(size_t index) const;
+    bool mayTakeLongToExecute() const;
 
     FbAttachment& m_attachment;
     FbTransaction& m_transaction;

@@ -18,8 +18,8 @@ namespace {
 // not at all: an entry of a well-formed package cannot inflate to more than this many times the
 // archive file's own size, so no more room is taken before the bytes arrive.
 constexpr zip_uint64_t kMaxInflation = 1032;
-// The piece the content grows by, at least, once the room taken first is full.
-constexpr zip_uint64_t kReadPiece = 8u << 20;
+// Inflated and decrypted in a few milliseconds, after which the idle function runs.
+constexpr zip_uint64_t kReadChunk = 256u << 10;
 
 // Unix file types as ZIP's external attributes carry them, whatever the reading system.
 constexpr zip_uint32_t kUnixTypeMask = 0170000;
@@ -133,25 +133,25 @@ std::string ZipReader::readEntry(zip_file* file, const std::string& name, std::u
     // One byte beyond the recorded size, to see an entry that runs past it. libzip checks the CRC
     // only when a read reaches the end of the entry, so the reading goes on until it returns 0.
     const zip_uint64_t limit = recordedSize + 1;
-    std::string content(static_cast<std::size_t>(std::min(limit, m_archiveSize * kMaxInflation + 1)), '\0');
+    // Reserved, not filled: the pages of a large entry are touched a piece at a time as it is read.
+    std::string content;
+    content.reserve(static_cast<std::size_t>(std::min(limit, m_archiveSize * kMaxInflation + 1)));
     std::size_t done = 0;
     for (;;) {
-        if (done == content.size()) {
-            if (done == limit)
-                fail(name + " is longer than its recorded size");
-            content.resize(static_cast<std::size_t>(
-                std::min<zip_uint64_t>(limit, done + std::max<zip_uint64_t>(done, kReadPiece))));
-        }
-        const zip_int64_t got = zip_fread(file, content.data() + done, content.size() - done);
+        const zip_uint64_t wanted = std::min<zip_uint64_t>(kReadChunk, limit - done);
+        content.resize(done + static_cast<std::size_t>(wanted));
+        const zip_int64_t got = wanted == 0 ? 0 : zip_fread(file, content.data() + done, wanted);
         if (got < 0)
             fail(zip_file_strerror(file));
+        done += static_cast<std::size_t>(got);
+        content.resize(done);
         if (got == 0)
             break;
-        done += static_cast<std::size_t>(got);
+        if (m_idle)
+            m_idle();
     }
     if (done != recordedSize)
         fail(name + (done < recordedSize ? " is shorter" : " is longer") + " than its recorded size");
-    content.resize(done);
     return content;
 }
 

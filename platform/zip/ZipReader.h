@@ -5,6 +5,7 @@
 // bytes that really inflate, within kMaxEntrySize.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,9 @@ public:
 
     // Used for every encrypted entry extracted afterwards; empty means no password.
     void setPassword(std::string password);
+
+    // Called between the pieces of an entry being extracted (a large package takes seconds).
+    void setIdle(std::function<void()> idle) { m_idle = std::move(idle); }
 
     // Reads the archive's entry list; an archive already open is closed first.
     void open(const std::string& path);
@@ -57,6 +61,7 @@ private:
     std::string m_path;
     std::uint64_t m_archiveSize = 0; // bytes of the open archive file
     std::string m_password;
+    std::function<void()> m_idle;
 };
 
 } // namespace halvio::platform

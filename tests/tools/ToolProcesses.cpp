@@ -11,9 +11,19 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <set>
+#include <thread>
+#include <vector>
 
 using namespace halvio::test;
 namespace fs = std::filesystem;
@@ -107,6 +117,118 @@ TEST(UpdateServiceProcess, PortInUseAndBadOptionsEndTheProcess) {
     EXPECT_EQ(
         runTool("update-service", {"--catalog", q(catalog.path("none")), "--listen", "127.0.0.1:0"}).exitCode,
         1);
+}
+
+// Connections that send the start of a request one byte every two seconds, as a client on a
+// failing line (or one that means harm) does, until the object goes.
+class TricklingClients {
+public:
+    TricklingClients(int port, int count) {
+        for (int i = 0; i < count; ++i) {
+            const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<uint16_t>(port));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+                m_sockets.push_back(s);
+            else
+                ::close(s);
+        }
+        m_thread = std::thread([this] {
+            static const char kRequest[] = "POST /SLOW.maj HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\n";
+            for (size_t sent = 0; !m_stop && sent + 1 < sizeof kRequest; ++sent) {
+                for (const int s : m_sockets)
+                    ::send(s, kRequest + sent, 1, MSG_NOSIGNAL);
+                for (int tick = 0; tick < 20 && !m_stop; ++tick)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    }
+    ~TricklingClients() {
+        m_stop = true;
+        m_thread.join();
+        for (const int s : m_sockets)
+            ::close(s);
+    }
+    size_t connected() const { return m_sockets.size(); }
+
+private:
+    std::vector<int> m_sockets;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+TEST(UpdateServiceProcess, ClientsTricklingTheirRequestsDoNotKeepOthersWaiting) {
+    CatalogFixture catalog;
+    catalog.writeClient("C0042", "nom=Clinique\nescompte=15\nID=47\n");
+    ServerProcess service(
+        "update-service",
+        {"--catalog", q(catalog.catalog()), "--reports", q(catalog.reports()), "--listen", "127.0.0.1:0"},
+        catalog.path("ready"));
+    ASSERT_TRUE(service.waitReady()) << service.output();
+
+    {
+        TricklingClients slow(service.port(), 64);
+        ASSERT_EQ(slow.connected(), 64u);
+        // Every slow connection has been taken by the service and holds whatever serves it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+        // Within the per-connection limit of the service (5 s without a byte), with room for a busy
+        // machine.
+        httplib::Client client("127.0.0.1", service.port());
+        client.set_connection_timeout(10, 0);
+        client.set_read_timeout(10, 0);
+        for (int i = 0; i < 3; ++i) {
+            const auto reply = client.Post("/C0042.maj", "rapport " + std::to_string(i), "text/html");
+            ASSERT_TRUE(reply) << "request " << i << ": " << httplib::to_string(reply.error());
+            EXPECT_EQ(reply->status, 200);
+        }
+    }
+    // The trickling connections are gone: the service ends as usual.
+    EXPECT_EQ(service.stopWith(SIGTERM), 0);
+}
+
+TEST(UpdateServiceProcess, ACodeThatCannotBeAFileNameStillHasItsReportStored) {
+    CatalogFixture catalog;
+    catalog.writeClient("default", "nom=Inconnue\nescompte=0\nID=1\n");
+    ServerProcess service(
+        "update-service",
+        {"--catalog", q(catalog.catalog()), "--reports", q(catalog.reports()), "--listen", "127.0.0.1:0"},
+        catalog.path("ready"));
+    ASSERT_TRUE(service.waitReady()) << service.output();
+
+    // Paths as sent; the service decodes %XX before it reads the code.
+    const std::vector<std::string> paths = {"/" + std::string(300, 'C') + ".maj",
+                                            "/" + std::string(299, 'C') + "D.maj",
+                                            "/..%2Fx.maj",
+                                            "/a%2Fb.maj",
+                                            "/a_b.maj",
+                                            "/con:.maj",
+                                            "/%00%FF%E9t%E9.maj",
+                                            "/.maj"};
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_read_timeout(30, 0);
+    std::set<std::string> bodies;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string body = "rapport " + std::to_string(i) + "\r\n" + allByteValues();
+        bodies.insert(body);
+        const auto reply = client.Post(paths[i], body, "text/html");
+        ASSERT_TRUE(reply) << paths[i];
+        EXPECT_EQ(reply->status, 200) << paths[i];
+    }
+
+    std::set<std::string> stored;
+    for (const auto& entry : fs::recursive_directory_iterator(catalog.reports())) {
+        ASSERT_TRUE(entry.is_regular_file()) << entry.path();
+        EXPECT_EQ(entry.path().parent_path(), catalog.reports()) << entry.path();
+        const std::string name = entry.path().filename().string();
+        EXPECT_LE(name.size(), 100u) << name;
+        stored.insert(readBytes(entry.path()));
+    }
+    // Every report in a file of its own inside the folder, byte for byte.
+    EXPECT_EQ(stored, bodies);
+    EXPECT_EQ(service.stopWith(SIGTERM), 0);
 }
 
 TEST(WorkstationListenerProcess, RecordsCallsUntilSigint) {

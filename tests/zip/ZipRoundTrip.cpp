@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 using halvio::platform::ZipError;
 using halvio::platform::ZipReader;
 using halvio::platform::ZipWriter;
@@ -144,3 +146,25 @@ INSTANTIATE_TEST_SUITE_P(PasswordForms, SystemZipArchive,
                          });
 
 } // namespace
+
+// A large entry is read in pieces with the idle function between them; the bytes are the same as
+// without one, and an idle function that throws stops the extraction with its error.
+TEST(ZipExtractionIdle, RunsBetweenThePiecesOfALargeEntry) {
+    QTemporaryDir dir;
+    const std::string archivePath = dir.filePath("large.zip").toStdString();
+    const std::string content = noiseBytes((3u << 20) + 5, 7);
+    ZipWriter writer(kPackagePassword);
+    writer.addEntry("large.bin", content);
+    writer.writeTo(archivePath);
+
+    ZipReader reader;
+    reader.setPassword(kPackagePassword);
+    int idleCalls = 0;
+    reader.setIdle([&] { ++idleCalls; });
+    reader.open(archivePath);
+    EXPECT_TRUE(reader.extract("large.bin") == content);
+    EXPECT_EQ(idleCalls, 13); // twelve whole pieces of 256 KiB and the last five bytes
+
+    reader.setIdle([] { throw std::runtime_error("stopped"); });
+    EXPECT_THROW(reader.extract("large.bin"), std::runtime_error);
+}

@@ -1,6 +1,7 @@
 #include "ServerGroup.h"
 
 #include "DateTime.h"
+#include "WorkerPool.h"
 
 #include <httplib.h>
 
@@ -22,6 +23,22 @@ thread_local std::string t_requestNotes;
 
 // Idle keep-alive connections would otherwise hold stop() for the library's default of 5 s.
 constexpr time_t kKeepAliveSeconds = 1;
+
+// A connection is dropped when its client sends nothing (or takes nothing of the reply) for this long:
+// a clinic's request is a few kilobytes and its package reply is read as fast as the line allows.
+constexpr time_t kReadSeconds = 5;
+constexpr time_t kWriteSeconds = 5;
+
+// The library takes no more than one connection at a time per worker. Those started at once serve a
+// burst of clinics without waiting for a thread; the bound is what a client trickling its request a
+// byte at a time (which the per-read limit above does not end) can hold, and keeps room for others.
+constexpr std::size_t kStartWorkers = 16;
+constexpr std::size_t kMaxWorkers = 512;
+
+// The library listens with a backlog of 5, fixed when Debian built it: a burst of connections beyond
+// that waits for the client's SYN to be sent again, a second later. Linux lets listen() be called
+// again on a listening socket to change it.
+constexpr int kListenBacklog = 1024;
 
 // Both reuse options: a port left in TIME_WAIT by a server with either option (httplib's default sets
 // SO_REUSEPORT alone) can be bound again at once. SO_REUSEPORT would also let this server share a port
@@ -73,9 +90,17 @@ ServerGroup::~ServerGroup() {
     stop();
 }
 
-void ServerGroup::configure(httplib::Server& server) {
+void ServerGroup::configure(httplib::Server& server, const std::shared_ptr<int>& listening) {
     server.set_keep_alive_timeout(kKeepAliveSeconds);
-    server.set_socket_options(reuseAddressAndPort);
+    server.set_read_timeout(kReadSeconds);
+    server.set_write_timeout(kWriteSeconds);
+    server.new_task_queue = [] { return new WorkerPool(kStartWorkers, kMaxWorkers); };
+    // Right after a bind, the latest socket given here is the one the server listens on (a name with
+    // several addresses has its failed sockets closed before the next is made).
+    server.set_socket_options([listening](socket_t socket) {
+        reuseAddressAndPort(socket);
+        *listening = socket;
+    });
     server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
         t_requestNotes.clear();
         return httplib::Server::HandlerResponse::Unhandled;
@@ -102,7 +127,8 @@ void ServerGroup::start(const std::vector<ListenAddress>& addresses) {
     std::string failed;
     for (const ListenAddress& address : addresses) {
         auto server = std::make_unique<httplib::Server>();
-        configure(*server);
+        const auto listening = std::make_shared<int>(-1);
+        configure(*server, listening);
         int port = -1;
         if (address.port == 0)
             port = server->bind_to_any_port(address.host);
@@ -112,6 +138,11 @@ void ServerGroup::start(const std::vector<ListenAddress>& addresses) {
             failed = toText(address);
             break;
         }
+        int accepting = 0;
+        socklen_t length = sizeof accepting;
+        if (*listening >= 0 && getsockopt(*listening, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &length) == 0 &&
+            accepting != 0)
+            ::listen(*listening, kListenBacklog);
         m_bound.push_back({address.host, port});
         auto listener = std::make_unique<Listener>();
         listener->server = std::move(server);

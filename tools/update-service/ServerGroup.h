@@ -40,7 +40,8 @@ public:
     void stop();
 
 private:
-    void configure(httplib::Server& server);
+    // listening receives the socket the server binds, for the backlog set after the bind.
+    void configure(httplib::Server& server, const std::shared_ptr<int>& listening);
 
     struct Listener {
         std::unique_ptr<httplib::Server> server;

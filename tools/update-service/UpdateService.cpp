@@ -9,8 +9,14 @@
 
 #include <httplib.h>
 
-#include <fstream>
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace halvio::tools {
 
@@ -22,26 +28,42 @@ namespace {
 constexpr size_t kMaxReportBytes = 16u << 20;
 constexpr size_t kPackageChunkBytes = 1u << 20;
 
+// The file stays open for the reply: a package replaced meanwhile (a new version published) is
+// either served whole as it was or, cut short, ends the connection.
+struct OpenFile {
+    explicit OpenFile(const fs::path& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~OpenFile() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int fd;
+};
+
 void servePackageFile(const fs::path& path, httplib::Response& response) {
-    auto in = std::make_shared<std::ifstream>(path, std::ios::binary);
-    const auto size = static_cast<size_t>(fs::file_size(path));
-    if (!*in)
+    auto file = std::make_shared<OpenFile>(path);
+    struct stat info {};
+    if (file->fd < 0 || ::fstat(file->fd, &info) != 0)
         throw std::runtime_error("cannot read " + path.string());
+    const auto size = static_cast<size_t>(info.st_size);
     response.status = 200;
     // httplib takes a provider of length 0 for one of unknown length, whose reply never ends.
     if (size == 0) {
         response.set_content(std::string(), "application/zip");
         return;
     }
-    response.set_content_provider(size, "application/zip",
-                                  [in](size_t offset, size_t length, httplib::DataSink& sink) {
-                                      std::string chunk(std::min(length, kPackageChunkBytes), '\0');
-                                      in->seekg(static_cast<std::streamoff>(offset));
-                                      in->read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-                                      if (in->gcount() != static_cast<std::streamsize>(chunk.size()))
-                                          return false;
-                                      return sink.write(chunk.data(), chunk.size());
-                                  });
+    response.set_content_provider(
+        size, "application/zip", [file](size_t offset, size_t length, httplib::DataSink& sink) {
+            // One buffer per server thread, used again for every piece of
+            // every reply: a fresh megabyte each time costs its page faults.
+            thread_local std::vector<char> buffer(kPackageChunkBytes);
+            const size_t wanted = std::min(length, buffer.size());
+            const ssize_t got = ::pread(file->fd, buffer.data(), wanted, static_cast<off_t>(offset));
+            if (got != static_cast<ssize_t>(wanted))
+                return false;
+            return sink.write(buffer.data(), wanted);
+        });
 }
 
 } // namespace
@@ -61,7 +83,9 @@ public:
 
     void install(httplib::Server& server) {
         server.set_payload_max_length(kMaxReportBytes);
-        server.Post(R"(/([^/]*)\.maj)", [this](const httplib::Request& request, httplib::Response& response) {
+        // The code may hold any byte, "/" too when it came encoded (%2F); a path with a folder in it
+        // as sent is no report (see report()).
+        server.Post(R"(/(.*)\.maj)", [this](const httplib::Request& request, httplib::Response& response) {
             report(request, response);
         });
         server.Get(R"(/kliso/update/([^/]+))",
@@ -72,6 +96,11 @@ public:
 
 private:
     void report(const httplib::Request& request, httplib::Response& response) {
+        const std::string sentPath = request.target.substr(0, request.target.find('?'));
+        if (sentPath.find('/', 1) != std::string::npos) {
+            response.status = 404;
+            return;
+        }
         const std::string code = request.matches[1];
         try {
             const fs::path stored = m_reports.store(code, request.body);

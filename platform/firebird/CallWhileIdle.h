@@ -1,0 +1,33 @@
+#pragma once
+// Keeps a window answering while the database client library works: a call that may take long (a
+// statement touching many rows, the commit after it, a large blob) runs on a worker thread while
+// the calling thread keeps calling an idle function; between short calls made in a loop (a script,
+// a copy of rows) the idle function runs whenever the last run is older than an interval. The
+// attachment is used by one thread at a time: the caller does nothing with it until a call returns.
+
+#include <chrono>
+#include <functional>
+
+namespace halvio::platform {
+
+using IdleFunction = std::function<void()>;
+
+class IdleCalls {
+public:
+    // Without an idle function every call runs on the calling thread and nothing else happens.
+    void setIdle(IdleFunction idle) { m_idle = std::move(idle); }
+
+    // Returns when `call` has returned, or rethrows what it threw. Reached again from inside the
+    // idle function itself, the call runs on the calling thread.
+    void callLong(const std::function<void()>& call);
+    // Runs `call` where it is, then the idle function when it is due.
+    void callShort(const std::function<void()>& call);
+
+private:
+    void runIdle();
+
+    IdleFunction m_idle;
+    std::chrono::steady_clock::time_point m_lastIdle{};
+};
+
+} // namespace halvio::platform

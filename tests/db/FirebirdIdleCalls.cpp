@@ -1,0 +1,75 @@
+// The idle function of an attachment: a long statement runs while the calling thread goes on with
+// its idle work, and what the statement does or how it fails is what it would be without one.
+#include "FirebirdClient.h"
+#include "FirebirdFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace halvio;
+using namespace halvio::platform;
+using halvio::test::FirebirdServer;
+using halvio::test::TempFolder;
+
+namespace {
+
+// A statement that takes a good part of a second on the private server.
+const char* const kManyRows = "execute block as declare i integer = 0; begin while (i < 300000) do begin "
+                              "insert into filler (id) values (:i); i = i + 1; end end";
+
+struct IdleWatch {
+    int calls = 0;
+    bool otherThread = false;
+    std::thread::id caller = std::this_thread::get_id();
+    std::function<void()> function() {
+        return [this] {
+            ++calls;
+            otherThread = otherThread || std::this_thread::get_id() != caller;
+        };
+    }
+};
+
+} // namespace
+
+TEST(FirebirdIdleCalls, ALongStatementRunsWhileTheCallerDoesItsIdleWork) {
+    TempFolder folder;
+    const FirebirdServer server = test::mainServer();
+    const std::string name = server.nameOf(folder.file("idle.fdb"));
+    FbAttachment::createDatabase(name, "sysdba", server.password);
+    test::execute(name, server.password, {"create table filler (id integer)"});
+
+    IdleWatch idle;
+    FbAttachment attachment;
+    attachment.setIdle(idle.function());
+    attachment.attach(name, "sysdba", server.password);
+    FbTransaction transaction(attachment, TransactionOptions::serverDefault());
+    FbStatement statement(attachment, transaction);
+    transaction.start();
+    statement.prepare(kManyRows);
+    statement.execute();
+    transaction.commit();
+
+    EXPECT_GT(idle.calls, 0);
+    EXPECT_FALSE(idle.otherThread) << "the idle function ran on another thread than the caller's";
+    transaction.start();
+    statement.prepare("select count(*), max(id) from filler");
+    statement.execute();
+    ASSERT_TRUE(statement.fetch());
+    EXPECT_EQ(statement.asInteger(0), 300000);
+    EXPECT_EQ(statement.asInteger(1), 299999);
+    EXPECT_FALSE(statement.fetch());
+
+    // A failure on the worker thread reaches the caller with the server's text, and the
+    // transaction is still there to roll back.
+    statement.prepare("update filler set id = 1 / (id - 299999)");
+    try {
+        statement.execute();
+        ADD_FAILURE() << "the division by zero passed";
+    } catch (const DatabaseError& error) {
+        EXPECT_NE(std::string(error.what()).find("Integer divide by zero"), std::string::npos) << error.what();
+    }
+    EXPECT_TRUE(transaction.isActive());
+    transaction.rollback();
+    EXPECT_FALSE(idle.otherThread);
+}

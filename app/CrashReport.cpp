@@ -72,6 +72,8 @@ void CrashReport::report(const char* handlerName, const std::string& message) no
                     log << c;
             }
         }
+        if (alsoLog)
+            alsoLog(fr("Erreur non traitée dans ") + handlerName + " : " + message);
         if (showDialog)
             showDialog(message, details);
     } catch (...) {

@@ -26,19 +26,22 @@ struct DiagWork {
     bool hasIdColumn = false;
 };
 
+bool hasIdColumn(const ClinicInstallation& clinic) {
+    return clinic.value("select count(*) from rdb$relation_fields where rdb$relation_name = 'DIAG' and "
+                        "rdb$field_name = 'ID'") == "1";
+}
+
 DiagWork diagWorkOf(const ClinicInstallation& clinic) {
     const auto counts = clinic.query(
         "select coalesce(sum(r.mon$record_updates), 0), coalesce(sum(r.mon$record_inserts), 0), "
-        "coalesce(sum(r.mon$record_deletes), 0) from mon$table_stats t join mon$record_stats r on "
-        "r.mon$stat_id = t.mon$record_stat_id where t.mon$table_name = 'DIAG' and t.mon$stat_group = 1 "
-        "and t.mon$attachment_id <> current_connection");
+        "coalesce(sum(r.mon$record_deletes), 0) from mon$attachments a join mon$table_stats t on "
+        "t.mon$stat_id = a.mon$stat_id join mon$record_stats r on r.mon$stat_id = t.mon$record_stat_id "
+        "where t.mon$table_name = 'DIAG' and a.mon$attachment_id <> current_connection");
     DiagWork work;
     work.updated = std::stoll(counts.at(0).at(0));
     work.inserted = std::stoll(counts.at(0).at(1));
     work.deleted = std::stoll(counts.at(0).at(2));
-    work.hasIdColumn =
-        clinic.value("select count(*) from rdb$relation_fields where rdb$relation_name = 'DIAG' "
-                     "and rdb$field_name = 'ID'") == "1";
+    work.hasIdColumn = hasIdColumn(clinic);
     return work;
 }
 
@@ -48,13 +51,18 @@ struct KillMoment {
     bool beforeTheCommit; // the kill surely comes before the renumbering could commit
 };
 
-// Every column but MD and ID, which the renumbering changes: the rows as the clinic knows them.
+// Every column but MD and ID, which the renumbering changes, and a NULL read as the empty text that
+// its copy holds: the rows as the clinic knows them.
 std::vector<std::vector<std::string>> diagContent(const ClinicInstallation& clinic) {
-    return clinic.query("select diag, code, dates, desc_ramq, desc_spec from diag order by diag");
+    return clinic.query(
+        "select diag, code, coalesce(dates, ''), desc_ramq, coalesce(desc_spec, '') from diag "
+        "order by diag");
 }
 
+// MD and ID of every row; the ID reads NULL until the column is there.
 std::vector<std::vector<std::string>> diagNumbers(const ClinicInstallation& clinic) {
-    return clinic.query("select diag, md, id from diag order by diag");
+    return clinic.query(std::string("select diag, md, ") + (hasIdColumn(clinic) ? "id" : "null") +
+                        " from diag order by diag");
 }
 
 // Every row with a number of its own from the generator, and MD 0 as every copy has.

@@ -29,8 +29,8 @@ public:
 };
 
 // How long the migration waits for the workstations that are writing DIAG before it gives up for
-// this run. A clinic's program keeps such a transaction for the time of an entry, seconds at most;
-// longer than that, a workstation left in the middle of an entry is not worth freezing the run for.
+// this run: long enough for a workstation to finish saving an entry, not so long that a workstation
+// left in the middle of a change holds the whole update up. The window stays alive meanwhile.
 inline constexpr std::chrono::seconds kDiagLockWait{30};
 
 // The insert that copies a row: every text quoted, MD always 0, ID left to the trigger.

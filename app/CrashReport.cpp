@@ -119,6 +119,8 @@ void CrashReport::report(const char* handlerName, const std::string& message, Ou
                 break;
             }
         }
+        if (alsoLog)
+            alsoLog(fr("Erreur non traitée dans ") + handlerName + " : " + message);
         if (showDialog)
             showDialog(message, details);
     } catch (...) {

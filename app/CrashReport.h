@@ -34,6 +34,10 @@ public:
     void report(const char* handlerName, const std::string& message,
                 Outcome outcome = Outcome::EndsRun) noexcept;
 
+    // Where the handler's name and the error's message also go, as one text (the run-wide log);
+    // nothing when empty.
+    std::function<void(const std::string& text)> alsoLog;
+
     // Shows the report dialog; message is the error's own text, details what the log file holds.
     // Tests replace it to answer it themselves.
     std::function<void(const std::string& message, const std::string& details)> showDialog;

@@ -39,7 +39,8 @@ std::string folderOf(const std::string& file) {
 
 TFtpform::TFtpform(const std::string& programFile)
     : model(*this), HTTP(platform::HttpClient::Options{true}), httplocal(notificationClientOptions()),
-      layout(*this, model.tmem), crashReport(folderOf(programFile) + "maj_kliso.err"),
+      layout(*this, model.tmem), runLog(folderOf(programFile) + "maj_kliso.log"),
+      crashReport(folderOf(programFile) + "maj_kliso.err"),
       context{*this, model, HTTP, httplocal, uz, programFile, folderOf(programFile), 0, {}, {}, {}} {
     setObjectName("Ftpform");
     Timer1.setInterval(1000);
@@ -74,6 +75,9 @@ TFtpform::TFtpform(const std::string& programFile)
     context.saveBetaFlag = [this](bool directConnection) {
         rewriteBetaFlag(context.programFolder + "kliso.ini", directConnection);
     };
+
+    runLog.startRun(fr("===== Démarrage de la mise à jour par internet : ") + programFile);
+    crashReport.alsoLog = [this](const std::string& text) { runLog.append(text); };
 
     crashReport.endRun = [this] { endRunAfterError(); };
     crashReport.guard(
@@ -172,6 +176,7 @@ void TFtpform::SpeedButton1Click() {
 
 void TFtpform::appendLog(std::string_view text) {
     layout.Memo2->appendPlainText(qtextFromCp1252(text));
+    runLog.append(text);
 }
 
 void TFtpform::repaintNow() {

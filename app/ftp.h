@@ -7,6 +7,7 @@
 #include "HttpClient.h"
 #include "Model.h"
 #include "RunContext.h"
+#include "RunLogFile.h"
 #include "RunView.h"
 #include "ZipReader.h"
 
@@ -77,6 +78,8 @@ public:
     QTimer Timer1;
     QTimer Timer3;
     FtpformLayout layout;
+    // The program folder's maj_kliso.log: the activity log and the crash reports' errors of every run.
+    platform::RunLogFile runLog;
     CrashReport crashReport;
     RunContext context;
 

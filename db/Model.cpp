@@ -9,10 +9,10 @@ using platform::TransactionOptions;
 Model::Model(RunView& view)
     : IBTransaction1(IB, TransactionOptions::readCommittedRecVersionNoWait()),
       IBTransaction5(IB, TransactionOptions::readCommittedRecVersionNoWait()),
-      IBTransaction4(IB, TransactionOptions::serverDefault()),
+      IBTransaction4(IB, TransactionOptions::snapshotWritingAlone("DIAG", kDiagLockAttemptSeconds)),
       IBTransaction6(ibfax, TransactionOptions::serverDefault()), IBSQL1(IBTransaction1), ibf(IBTransaction6),
-      TSETUP(IBTransaction1), tuser(IBTransaction5, "select * from md"), tdiag(IBTransaction4, "select * from diag;"),
-      m_view(view) {
+      TSETUP(IBTransaction1), tuser(IBTransaction5, "select * from md"),
+      tdiag(IBTransaction4, "select * from diag where id = -1"), m_view(view) {
     IB.setConnectionName(kDefaultClinicDatabase);
     ibfax.setConnectionName(kDefaultFaxDatabase);
 }

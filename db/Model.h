@@ -20,6 +20,9 @@ public:
     // Connection name used when kliso.ini does not name the clinic database.
     static constexpr const char* kDefaultClinicDatabase = "localhost:kliso.ib";
     static constexpr const char* kDefaultFaxDatabase = "localhost:fax.ib";
+    // A start of IBTransaction4 waits this long for the workstations writing DIAG, then fails; the
+    // migration retries, processing the window's messages in between.
+    static constexpr int kDiagLockAttemptSeconds = 1;
 
     explicit Model(RunView& view);
     Model(const Model&) = delete;
@@ -29,13 +32,15 @@ public:
     Database ibfax;
     Transaction IBTransaction1; // IB: read_committed, rec_version, nowait — IBSQL1 and TSETUP
     Transaction IBTransaction5; // IB: read_committed, rec_version, nowait — tuser
-    Transaction IBTransaction4; // IB: the server's default (snapshot, wait) — tdiag
+    // IB: a snapshot that alone may write DIAG, each wait for that lock bounded (see
+    // kDiagLockAttemptSeconds) — tdiag and every statement of the DIAG renumbering.
+    Transaction IBTransaction4;
     Transaction IBTransaction6; // ibfax: the server's default — ibf
     SqlStatement IBSQL1;
     SqlStatement ibf;
     SetupDataSet TSETUP;
     DataSet tuser;
-    DataSet tdiag;
+    DataSet tdiag; // the rows the DIAG renumbering marked (ID = -1), not the copies it inserts
     PackageTable tmem;
 
     // Starts IBTransaction1 unless it is active.

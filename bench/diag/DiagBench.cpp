@@ -1,6 +1,6 @@
 // The DIAG migration against isql-fb: two databases with the same rows on one server; diag renumbers
-// the first, isql-fb runs every statement that diag sends (the same inserts and commits, then the
-// delete) on the second. Prints the rows per second of each and their ratio.
+// the first, isql-fb runs every statement that diag sends (the same statements in the same
+// transactions) on the second. Prints the rows per second of each and their ratio.
 //   diag_bench SERVER PASSWORD WORK_FOLDER [ROWS [ROUNDS]]   (SERVER: "127.0.0.1/port")
 
 #include "DiagMigration.h"
@@ -81,8 +81,10 @@ void createDiag(const std::string& name, const std::string& password, int rows) 
              "i = i + 1; end end"});
 }
 
-// Every statement diag sends, in order and with the same commits, as an isql-fb script. The
-// inserts are built from the rows as they stand before the migration, which is what diag copies.
+// Every statement diag sends, in order and with the same commits, as an isql-fb script: the three
+// objects each committed, then the marking, the copies and the delete in one transaction that
+// alone writes DIAG. The inserts are built from the rows as they stand before the migration,
+// which is what diag copies.
 void writeIsqlScript(const std::string& name, const std::string& password, const std::string& path) {
     platform::FbAttachment attachment;
     attachment.attach(name, "sysdba", password);
@@ -96,23 +98,19 @@ void writeIsqlScript(const std::string& name, const std::string& password, const
     script << "SET TERM ^ ;\n"
            << "ALTER TABLE DIAG ADD ID INTEGER ^\ncommit^\n"
            << "CREATE GENERATOR GEN_DIAG_ID ^\ncommit^\n"
-           << "Update diag set id=-1 ^\ncommit^\n"
            << "CREATE TRIGGER DIAG_BI FOR DIAG ACTIVE BEFORE INSERT POSITION 0 AS BEGIN IF (NEW.ID IS NULL) "
               "THEN "
               "NEW.ID = GEN_ID(GEN_DIAG_ID,1); END;^\ncommit^\n"
-           << "select count(*) from diag^\nrollback^\n";
+           << "SET TRANSACTION WAIT LOCK TIMEOUT 1 RESERVING DIAG FOR PROTECTED WRITE^\n"
+           << "Update diag set id=-1 ^\n"
+           << "select count(*) as marked, max(octet_length(desc_spec)) as longest from diag^\n";
     auto text = [&](const char* column) { return statement.asText(*statement.findColumn(column)); };
-    int batch = 0;
     while (statement.fetch()) {
-        if (++batch > 100) {
-            script << "commit^\n";
-            batch = 0;
-        }
         script << diagCopyStatement(
                       {text("DIAG"), text("CODE"), text("DATES"), text("DESC_RAMQ"), text("DESC_SPEC")})
                << "^\n";
     }
-    script << "commit^\ndelete from diag where id =-1^\ncommit^\n";
+    script << "delete from diag where id =-1^\nselect count(*) from diag^\ncommit^\n";
 }
 
 // CPU seconds (user and system) used so far by this process or by its waited-for children.

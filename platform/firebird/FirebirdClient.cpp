@@ -100,7 +100,7 @@ DatabaseFault faultOf(const ISC_STATUS* status) {
 
 void check(const ISC_STATUS* status) {
     if (status[0] == 1 && status[1] != 0)
-        throw DatabaseError(statusMessage(status), faultOf(status));
+        throw DatabaseError(statusMessage(status), faultOf(status), isLockConflict(status));
 }
 
 struct XsqldaDeleter {
@@ -265,6 +265,37 @@ void FbAttachment::createDatabase(const std::string& name, const std::string& us
 }
 
 // ---------------------------------------------------------------------------------------------
+namespace {
+
+// The transaction parameter block; empty for the server's default.
+std::string transactionParameters(const TransactionOptions& options) {
+    std::string tpb;
+    if (options.isServerDefault())
+        return tpb;
+    tpb += static_cast<char>(isc_tpb_version3);
+    tpb += static_cast<char>(isc_tpb_write);
+    tpb += static_cast<char>(options.readCommitted ? isc_tpb_read_committed : isc_tpb_concurrency);
+    if (options.recVersion)
+        tpb += static_cast<char>(isc_tpb_rec_version);
+    tpb += static_cast<char>(options.noWait ? isc_tpb_nowait : isc_tpb_wait);
+    if (options.lockTimeoutSeconds > 0 && !options.noWait) {
+        // A four-byte little-endian count of seconds.
+        tpb += static_cast<char>(isc_tpb_lock_timeout);
+        tpb += static_cast<char>(4);
+        for (int shift = 0; shift < 32; shift += 8)
+            tpb += static_cast<char>((static_cast<unsigned>(options.lockTimeoutSeconds) >> shift) & 0xFF);
+    }
+    if (!options.protectedWriteTable.empty()) {
+        tpb += static_cast<char>(isc_tpb_lock_write);
+        tpb += static_cast<char>(options.protectedWriteTable.size());
+        tpb += options.protectedWriteTable;
+        tpb += static_cast<char>(isc_tpb_protected);
+    }
+    return tpb;
+}
+
+} // namespace
+
 FbTransaction::FbTransaction(FbAttachment& attachment, TransactionOptions options)
     : m_attachment(attachment), m_options(options), m_impl(std::make_unique<Impl>()) {
     m_attachment.m_impl->transactions.insert(this);
@@ -284,18 +315,7 @@ void FbTransaction::start() {
         throw DatabaseError("Transaction is already active");
     if (!m_attachment.isAttached())
         throw DatabaseError("Database not open");
-    std::string tpb;
-    if (m_options.readCommitted || m_options.recVersion || m_options.noWait) {
-        tpb += static_cast<char>(isc_tpb_version3);
-        tpb += static_cast<char>(isc_tpb_write);
-        if (m_options.readCommitted)
-            tpb += static_cast<char>(isc_tpb_read_committed);
-        else
-            tpb += static_cast<char>(isc_tpb_concurrency);
-        if (m_options.recVersion)
-            tpb += static_cast<char>(isc_tpb_rec_version);
-        tpb += static_cast<char>(m_options.noWait ? isc_tpb_nowait : isc_tpb_wait);
-    }
+    const std::string tpb = transactionParameters(m_options);
     ISC_STATUS_ARRAY status;
     isc_tr_handle handle = 0;
     isc_start_transaction(status, &handle, 1, &m_attachment.m_impl->handle,

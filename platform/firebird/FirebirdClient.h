@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace halvio::platform {
@@ -27,12 +28,18 @@ enum class DatabaseFault {
 
 class DatabaseError : public std::runtime_error {
 public:
-    explicit DatabaseError(const std::string& message, DatabaseFault fault = DatabaseFault::Other)
-        : std::runtime_error(message), m_fault(fault) {}
+    explicit DatabaseError(const std::string& message, DatabaseFault fault = DatabaseFault::Other,
+                           bool lockConflict = false)
+        : std::runtime_error(message), m_fault(fault), m_lockConflict(lockConflict) {}
     DatabaseFault fault() const { return m_fault; }
+
+    // The server refused for a lock another transaction holds (a conflict, a deadlock or the end of
+    // a bounded wait): the same work may succeed once that transaction has ended.
+    bool isLockConflict() const { return m_lockConflict; }
 
 private:
     DatabaseFault m_fault;
+    bool m_lockConflict;
 };
 
 class FbTransaction;
@@ -74,10 +81,32 @@ struct TransactionOptions {
     bool readCommitted = false;
     bool recVersion = false;
     bool noWait = false;
+    // Seconds a wait for a lock lasts before the conflict is reported; 0: as long as it takes.
+    int lockTimeoutSeconds = 0;
+    // A table locked at the start for protected write: other transactions may read it but not
+    // write it until this one ends, and the start waits (as the lock time-out says) for those that
+    // are writing it. Empty: none.
+    std::string protectedWriteTable;
 
     // No parameter block at all: the server's default (snapshot, waits on lock conflicts).
     static TransactionOptions serverDefault() { return {}; }
-    static TransactionOptions readCommittedRecVersionNoWait() { return {true, true, true}; }
+    static TransactionOptions readCommittedRecVersionNoWait() {
+        TransactionOptions options;
+        options.readCommitted = options.recVersion = options.noWait = true;
+        return options;
+    }
+    // A snapshot that alone may write `table`, waiting at most lockTimeoutSeconds for it.
+    static TransactionOptions snapshotWritingAlone(std::string table, int lockTimeoutSeconds) {
+        TransactionOptions options;
+        options.lockTimeoutSeconds = lockTimeoutSeconds;
+        options.protectedWriteTable = std::move(table);
+        return options;
+    }
+
+    bool isServerDefault() const {
+        return !readCommitted && !recVersion && !noWait && lockTimeoutSeconds == 0 &&
+               protectedWriteTable.empty();
+    }
 };
 
 class FbTransaction {

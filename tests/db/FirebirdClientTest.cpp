@@ -72,6 +72,67 @@ TEST(FirebirdClient, NoWaitLockConflictFailsAtOnce) {
     EXPECT_NE(error.find("update conflicts with concurrent update"), std::string::npos) << error;
 }
 
+TEST(FirebirdClient, ATransactionWritingATableAloneWaitsABoundedTimeForItsWritersAndHoldsOthersOff) {
+    TempFolder folder;
+    const FirebirdServer server = test::mainServer();
+    const std::string name = server.nameOf(folder.file("kliso.ib"));
+    test::createClinicDatabase(name, server.password);
+    test::execute(name, server.password, {"insert into diag (diag) values ('A')"});
+
+    Connected writer(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
+    writer.run("update diag set code = 'W'");
+    Connected alone(name, server.password, TransactionOptions::snapshotWritingAlone("DIAG", 1));
+    bool lockConflict = false;
+    const std::string error = errorOf([&] {
+        try {
+            alone.transaction.start();
+        } catch (const DatabaseError& e) {
+            lockConflict = e.isLockConflict();
+            throw;
+        }
+    });
+    EXPECT_NE(error.find("lock time-out"), std::string::npos) << error;
+    EXPECT_TRUE(lockConflict);
+    EXPECT_FALSE(alone.transaction.isActive());
+
+    // Once the writer has ended, it starts, and sees the writer's change.
+    writer.transaction.commit();
+    alone.run("update diag set md = 5");
+    Connected other(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
+    const std::string refused = errorOf([&] { other.run("insert into diag (diag) values ('B')"); });
+    EXPECT_NE(refused.find("lock conflict"), std::string::npos) << refused;
+    other.transaction.rollback();
+    other.run("select count(*), max(code) from diag");
+    ASSERT_TRUE(other.statement.fetch()) << "reading stays open to others";
+    EXPECT_EQ(other.statement.asText(0), "1");
+    EXPECT_EQ(other.statement.asText(1), "W   ");
+    alone.transaction.commit();
+    EXPECT_EQ(test::queryValue(name, server.password, "select md from diag"), "5");
+}
+
+TEST(FirebirdClient, OnlyLockConflictsAreToldAsSuch) {
+    TempFolder folder;
+    const FirebirdServer server = test::mainServer();
+    const std::string name = server.nameOf(folder.file("kliso.ib"));
+    test::createClinicDatabase(name, server.password);
+    test::execute(name, server.password, {"insert into diag (diag) values ('A')"});
+    Connected first(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
+    Connected second(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
+    first.run("update diag set code = '1'");
+    try {
+        second.run("update diag set code = '2'");
+        ADD_FAILURE() << "no conflict";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(error.isLockConflict()) << error.what();
+    }
+    try {
+        second.run("select * from nowhere");
+        ADD_FAILURE() << "no error";
+    } catch (const DatabaseError& error) {
+        EXPECT_FALSE(error.isLockConflict()) << error.what();
+    }
+}
+
 TEST(FirebirdClient, ReadCommittedReaderSeesARowOnlyAfterItsCommit) {
     TempFolder folder;
     const FirebirdServer server = test::mainServer();

@@ -1,9 +1,16 @@
-// The DIAG renumbering against a real clinic database: its statements, its batches of commits as
-// another connection sees them, the gauge and Label11, and its progress row in tmem.
+// The DIAG renumbering against a real clinic database: its statements, its one transaction as
+// another connection sees it, the gauge and Label11, its progress row in tmem, and every way it can
+// fail (an object it cannot add, a workstation writing DIAG, a failed copy, a lost connection)
+// leaving each row of DIAG exactly once.
 #include "DiagMigration.h"
+#include "FirebirdClient.h"
 #include "RunFixture.h"
+#include "Windows1252.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace halvio;
 
@@ -38,8 +45,58 @@ protected:
         return query("select diag, code, dates, desc_ramq, desc_spec from diag order by diag");
     }
 
+    // Every column, for a table that must be exactly as it was; the ID reads NULL until there is one.
+    std::vector<std::vector<std::string>> wholeContent() const {
+        const bool hasId = queryValue("select count(*) from rdb$relation_fields where rdb$relation_name = "
+                                      "'DIAG' and rdb$field_name = 'ID'") == "1";
+        return query(std::string("select diag, code, md, dates, desc_ramq, desc_spec") +
+                     (hasId ? ", id" : ", null") + " from diag order by diag");
+    }
+
+    // diag's failure, or "<completed>".
+    std::string failureOfDiag(std::chrono::seconds lockWait = kDiagLockWait) {
+        try {
+            diag(context, lockWait);
+        } catch (const DiagMigrationError& error) {
+            return error.what();
+        }
+        return "<completed>";
+    }
+
+    // After a failure: nothing left active that a later commit (the transfer closes the database
+    // after each package, committing what is active) could keep.
+    void expectNothingPending() {
+        EXPECT_FALSE(model.IBTransaction1.isActive());
+        EXPECT_FALSE(model.IBTransaction4.isActive());
+        EXPECT_TRUE(view.panels[PanelId::DiagNotice]);
+        EXPECT_EQ(model.tmem.currentIndex(), model.tmem.rowCount() - 1);
+    }
+
     std::vector<std::string> words;
 };
+
+// Another workstation of the clinic, with a transaction of its own.
+struct Workstation {
+    platform::FbAttachment attachment;
+    platform::FbTransaction transaction;
+    platform::FbStatement statement;
+    Workstation(
+        const std::string& name, const std::string& password,
+        platform::TransactionOptions options = platform::TransactionOptions::readCommittedRecVersionNoWait())
+        : transaction(attachment, options), statement(attachment, transaction) {
+        attachment.attach(name, "sysdba", password);
+    }
+    void run(const std::string& sql) {
+        if (!transaction.isActive())
+            transaction.start();
+        statement.prepare(sql);
+        statement.execute();
+    }
+};
+
+const std::string kFirstLine =
+    fr("Renumérotation des codes de diagnostic non terminée, les lignes de la table DIAG sont restées telles "
+       "quelles.\n");
 
 } // namespace
 
@@ -68,7 +125,7 @@ struct BatchCase {
 
 class DiagBatches : public DiagFixture, public ::testing::WithParamInterface<BatchCase> {};
 
-TEST_P(DiagBatches, CommitsAfter100ThenEvery101RowsAndRenumbersEveryRow) {
+TEST_P(DiagBatches, ProcessesMessagesAfter100ThenEvery101RowsAndCommitsOnceAtTheEnd) {
     const BatchCase& c = GetParam();
     fillDiag(c.rows);
     const auto before = contentWithoutMd();
@@ -76,34 +133,33 @@ TEST_P(DiagBatches, CommitsAfter100ThenEvery101RowsAndRenumbersEveryRow) {
     recordWords(1);
 
     struct Pass {
-        std::string committedCopies;
-        std::string oldRows;
+        std::vector<std::vector<std::string>> seenOutside;
         bool panelShown;
-        std::uint64_t generation;
+        std::int32_t progress;
     };
     std::vector<Pass> passes;
     view.onProcessMessages = [&] {
-        passes.push_back({queryValue("select count(*) from diag where id <> -1"),
-                          queryValue("select count(*) from diag where id = -1"),
-                          view.panels[PanelId::DiagNotice], model.IBTransaction1.handle().generation()});
+        passes.push_back({query("select diag, code, dates, desc_ramq, desc_spec, id from diag order by diag"),
+                          view.panels[PanelId::DiagNotice], view.gauges[GaugeId::CurrentFile].progress});
     };
-    const std::uint64_t startGeneration = model.IBTransaction1.handle().generation();
+    const std::uint64_t firstGeneration = model.IBTransaction1.handle().generation();
+    const std::uint64_t renumberGeneration = model.IBTransaction4.handle().generation();
 
     diag(context);
 
     ASSERT_EQ(passes.size(), c.percents.size());
     for (size_t k = 0; k < passes.size(); ++k) {
-        SCOPED_TRACE("commit " + std::to_string(k + 1));
-        EXPECT_EQ(passes[k].committedCopies, std::to_string(k == 0 ? 0 : 100 + 101 * (k - 1)));
-        EXPECT_EQ(passes[k].oldRows, std::to_string(c.rows));
+        SCOPED_TRACE("pass " + std::to_string(k + 1));
+        // Nothing of the renumbering shows outside before its commit: no mark, no copy.
+        EXPECT_EQ(passes[k].seenOutside.size(), static_cast<size_t>(c.rows));
+        for (const auto& row : passes[k].seenOutside)
+            EXPECT_EQ(row.back(), "<null>");
         EXPECT_TRUE(passes[k].panelShown);
-        if (k > 0) {
-            EXPECT_EQ(passes[k].generation - passes[k - 1].generation, 1u);
-        }
+        EXPECT_EQ(passes[k].progress, 101 + 101 * static_cast<std::int32_t>(k));
     }
-    // Four guarded statements committed, the count rolled back, the commits in the loop, the
-    // final commit and the delete: a commit per batch, never per row.
-    EXPECT_EQ(model.IBTransaction1.handle().generation() - startGeneration, 7 + c.percents.size());
+    // The three objects added, each committed; the rows marked, copied and deleted in one commit.
+    EXPECT_EQ(model.IBTransaction1.handle().generation() - firstGeneration, 3u);
+    EXPECT_EQ(model.IBTransaction4.handle().generation() - renumberGeneration, 1u);
     EXPECT_EQ(view.migrationPercents, c.percents);
     EXPECT_EQ(view.gauges[GaugeId::CurrentFile].maximum, c.rows);
     EXPECT_EQ(view.gauges[GaugeId::CurrentFile].progress, c.rows);
@@ -128,6 +184,7 @@ TEST_P(DiagBatches, CommitsAfter100ThenEvery101RowsAndRenumbersEveryRow) {
     EXPECT_FALSE(view.panels[PanelId::DiagNotice]);
     EXPECT_TRUE(model.IB.isOpen());
     EXPECT_FALSE(model.IBTransaction1.isActive());
+    EXPECT_FALSE(model.IBTransaction4.isActive());
     EXPECT_TRUE(view.log.empty());
     EXPECT_TRUE(view.dialogs.empty());
 }
@@ -160,7 +217,8 @@ TEST_F(DiagFixture, ADescriptionTooLongToComeWithTheRowIsCopiedWhole) {
     // Past the length that can travel inline with the row, the copy reads the blobs one by one.
     const std::string piece(4125, 'y');
     execute({"insert into diag (diag, desc_spec) values ('L', '" + piece + "')",
-             "update diag set desc_spec = desc_spec || desc_spec", "update diag set desc_spec = desc_spec || desc_spec",
+             "update diag set desc_spec = desc_spec || desc_spec",
+             "update diag set desc_spec = desc_spec || desc_spec",
              "update diag set desc_spec = desc_spec || desc_spec",
              "insert into diag (diag, desc_spec) values ('S', 'court')"});
     addPackageRow("UPDATEDIAG");
@@ -196,30 +254,203 @@ TEST_F(DiagFixture, ASecondRunRenumbersAgainWithoutAWord) {
     EXPECT_TRUE(view.dialogs.empty());
 }
 
-TEST_F(DiagFixture, AFailedCopyPropagatesAndKeepsTheOldRows) {
+TEST_F(DiagFixture, AFailedCopyLeavesEveryRowAsItWasAndALaterRunCompletes) {
     // Every copy carries MD 0, which this constraint refuses.
-    fillDiag(30);
+    fillDiag(230);
     execute({"alter table diag add constraint diag_md_set check (md <> 0)"});
+    const auto before = wholeContent();
     addPackageRow("UPDATEDIAG");
 
-    EXPECT_THROW(diag(context), platform::DatabaseError);
+    const std::string failure = failureOfDiag();
 
-    EXPECT_TRUE(view.panels[PanelId::DiagNotice]);
+    EXPECT_EQ(failure.rfind(kFirstLine, 0), 0u) << failure;
+    EXPECT_NE(failure.find("DIAG_MD_SET"), std::string::npos) << "the server's words are kept: " << failure;
+    expectNothingPending();
     EXPECT_EQ(model.tmem.current().etat, "Installation");
-    EXPECT_EQ(queryValue("select count(*) from diag where id = -1"), "30");
-    EXPECT_EQ(queryValue("select count(*) from diag"), "30");
+    EXPECT_EQ(wholeContent(), before);
+
+    execute({"alter table diag drop constraint diag_md_set"});
+    model.IB.close();
+    addPackageRow("UPDATEDIAG");
+    EXPECT_EQ(failureOfDiag(), "<completed>");
+    // The refused copy used a number of the generator, which no transaction takes back.
+    EXPECT_EQ(query("select count(*), count(distinct id), min(id), max(id) from diag"),
+              (std::vector<std::vector<std::string>>{{"230", "230", "2", "231"}}));
+}
+
+TEST_F(DiagFixture, ALostConnectionInTheMiddleOfTheCopyLeavesEveryRowAsItWas) {
+    fillDiag(350);
+    const auto before = wholeContent();
+    addPackageRow("UPDATEDIAG");
+    int passes = 0;
+    view.onProcessMessages = [&] {
+        // The server cuts the updater's connection, as when the network goes.
+        if (++passes == 2)
+            execute({"delete from mon$attachments where mon$attachment_id <> current_connection"});
+    };
+
+    const std::string failure = failureOfDiag();
+
+    EXPECT_EQ(failure.rfind(kFirstLine, 0), 0u) << failure;
+    EXPECT_EQ(passes, 2);
+    EXPECT_FALSE(model.IBTransaction1.isActive());
+    EXPECT_FALSE(model.IBTransaction4.isActive());
+    EXPECT_EQ(wholeContent(), before);
+}
+
+struct RefusedObject {
+    const char* name;
+    const char* ddlTrigger; // refuses the statement that adds the object
+    const char* missing;    // the object named in the message (UTF-8)
+    std::vector<std::string> words;
+};
+
+class DiagRefusedObjects : public DiagFixture, public ::testing::WithParamInterface<RefusedObject> {};
+
+TEST_P(DiagRefusedObjects, AnObjectThatCannotBeAddedStopsTheMigrationBeforeAnyRowIsTouched) {
+    const RefusedObject& c = GetParam();
+    fillDiag(120);
+    const auto before = wholeContent();
+    execute({"create exception diag_in_use 'objet en cours d''utilisation'",
+             std::string("create trigger refuse_diag_object before ") + c.ddlTrigger});
+    model.IB.close(); // a connection knows the DDL triggers that were there when it was made
+    addPackageRow("UPDATEDIAG");
+    recordWords(1);
+
+    const std::string failure = failureOfDiag();
+
+    EXPECT_EQ(failure.rfind(kFirstLine + fr("Impossible de créer ") + fr(c.missing) + " :\n", 0), 0u)
+        << failure;
+    EXPECT_NE(failure.find("objet en cours d'utilisation"), std::string::npos) << failure;
+    EXPECT_EQ(words, c.words);
+    expectNothingPending();
+    EXPECT_EQ(wholeContent(), before);
+    EXPECT_TRUE(view.log.empty());
+
+    // Once the object can be added, the next run adds it and renumbers every row once.
+    execute({"drop trigger refuse_diag_object"});
+    model.IB.close();
+    addPackageRow("UPDATEDIAG");
+    EXPECT_EQ(failureOfDiag(), "<completed>");
+    EXPECT_EQ(query("select count(*), count(distinct id), min(id) from diag where id > 0"),
+              (std::vector<std::vector<std::string>>{{"120", "120", "1"}}));
+    EXPECT_EQ(queryValue("select count(*) from diag"), "120");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Objects, DiagRefusedObjects,
+    ::testing::Values(
+        RefusedObject{"Column",
+                      "alter table as begin if (rdb$get_context('DDL_TRIGGER', 'OBJECT_NAME') = 'DIAG') then "
+                      "exception diag_in_use; end",
+                      "la colonne ID de la table DIAG",
+                      {"Alter"}},
+        RefusedObject{"Generator",
+                      "create sequence as begin exception diag_in_use; end",
+                      "le générateur GEN_DIAG_ID",
+                      {"Alter", "Generator"}},
+        RefusedObject{"Trigger",
+                      "create trigger as begin if (rdb$get_context('DDL_TRIGGER', 'OBJECT_NAME') = "
+                      "'DIAG_BI') then exception diag_in_use; end",
+                      "le déclencheur DIAG_BI",
+                      {"Alter", "Generator", "diag=-1"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DiagFixture, AWorkstationWritingDiagIsWaitedForThenTheMigrationGivesUp) {
+    fillDiag(40);
+    Workstation workstation(name, server.password);
+    workstation.run("update diag set desc_ramq = 'en cours' where diag = 'D7'");
+    const auto before = wholeContent();
+    addPackageRow("UPDATEDIAG");
+    recordWords(1);
+
+    const auto start = std::chrono::steady_clock::now();
+    const std::string failure = failureOfDiag(std::chrono::seconds(2));
+    const auto waited = std::chrono::steady_clock::now() - start;
+
+    EXPECT_EQ(
+        failure.rfind(kFirstLine + "Un autre poste modifie la table DIAG depuis plus de 2 secondes :\n", 0),
+        0u)
+        << failure;
+    EXPECT_GE(waited, std::chrono::seconds(2));
+    EXPECT_GE(view.messagePasses, 1) << "the window is kept alive while it waits";
+    EXPECT_EQ(words, (std::vector<std::string>{"Alter", "Generator", "diag=-1"}));
+    expectNothingPending();
+    EXPECT_EQ(wholeContent(), before);
+
+    // The workstation's own change is not lost, and the table holds every row once.
+    workstation.transaction.commit();
+    EXPECT_EQ(queryValue("select count(*) from diag where desc_ramq starting with 'en cours'"), "1");
+    EXPECT_EQ(queryValue("select count(*) from diag"), "40");
+}
+
+TEST_F(DiagFixture, AWorkstationThatEndsItsChangeWhileWaitedForIsRenumberedWithIt) {
+    fillDiag(40);
+    Workstation workstation(name, server.password);
+    workstation.run("update diag set desc_ramq = 'en cours' where diag = 'D7'");
+    addPackageRow("UPDATEDIAG");
+    view.onProcessMessages = [&] {
+        if (workstation.transaction.isActive())
+            workstation.transaction.commit();
+    };
+
+    EXPECT_EQ(failureOfDiag(std::chrono::seconds(20)), "<completed>");
+
+    EXPECT_EQ(query("select count(*), count(distinct id), min(id), max(id) from diag"),
+              (std::vector<std::vector<std::string>>{{"40", "40", "1", "40"}}));
+    EXPECT_EQ(queryValue("select trim(desc_ramq) from diag where diag = 'D7'"), "en cours");
+    EXPECT_EQ(model.tmem.current().etat, "Installer");
+}
+
+TEST_F(DiagFixture, ARowAWorkstationInsertsDuringTheCopyIsKeptOnceWithANumberOfItsOwn) {
+    fillDiag(250);
+    addPackageRow("UPDATEDIAG");
+    std::thread insert;
+    std::string refusedAtOnce;
+    view.onProcessMessages = [&] {
+        if (insert.joinable())
+            return;
+        // A workstation that does not wait is told at once that DIAG is being written.
+        try {
+            Workstation hurried(name, server.password);
+            hurried.run("insert into diag (diag, code) values ('Presse', 'P')");
+            hurried.transaction.commit();
+        } catch (const platform::DatabaseError& error) {
+            refusedAtOnce = error.what();
+        }
+        // One that waits gets its row in as soon as the renumbering has committed.
+        insert = std::thread([this] {
+            test::execute(name, server.password,
+                          {"insert into diag (diag, code, md) values ('Nouveau', 'N', 9)"});
+        });
+    };
+
+    EXPECT_EQ(failureOfDiag(), "<completed>");
+    ASSERT_TRUE(insert.joinable());
+    insert.join();
+
+    EXPECT_NE(refusedAtOnce.find("lock"), std::string::npos) << refusedAtOnce;
+    EXPECT_EQ(queryValue("select count(*) from diag where diag = 'Presse'"), "0");
+    EXPECT_EQ(query("select count(*), min(id), max(id) from diag where diag <> 'Nouveau'"),
+              (std::vector<std::vector<std::string>>{{"250", "1", "250"}}));
+    EXPECT_EQ(query("select md, id from diag where diag = 'Nouveau'"),
+              (std::vector<std::vector<std::string>>{{"9", "251"}}));
 }
 
 TEST_F(DiagFixture, TheCopyReadsTheTableAsMarkedNotAnOlderSnapshot) {
     fillDiag(5);
-    model.tdiag.open(); // an earlier read leaves IBTransaction4 on a snapshot of five rows
-    model.tdiag.close();
-    execute({"insert into diag (diag, code, md) values ('Later', 'L', 3)"});
+    DataSet earlier(model.IBTransaction4, "select * from diag");
+    earlier.open(); // an earlier read leaves IBTransaction4 on a snapshot of five rows
+    earlier.close();
+    // A workstation's row waits for that transaction, which alone may write DIAG, to end.
+    std::thread later([this] { execute({"insert into diag (diag, code, md) values ('Later', 'L', 3)"}); });
     addPackageRow("UPDATEDIAG");
 
     diag(context);
+    later.join();
 
-    EXPECT_EQ(query("select count(*), min(id), max(id) from diag"),
-              (std::vector<std::vector<std::string>>{{"6", "1", "6"}}));
+    // Renumbered with the others or numbered after them, it is there once, with a number of its own.
+    EXPECT_EQ(query("select count(*), count(distinct id), min(id), max(id) from diag"),
+              (std::vector<std::vector<std::string>>{{"6", "6", "1", "6"}}));
     EXPECT_EQ(queryValue("select count(*) from diag where diag = 'Later'"), "1");
 }

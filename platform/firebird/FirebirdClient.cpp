@@ -98,6 +98,20 @@ DatabaseFault faultOf(const ISC_STATUS* status) {
     return DatabaseFault::Other;
 }
 
+// Whether the status vector names a lock conflict among its error codes.
+bool isLockConflict(const ISC_STATUS* status) {
+    for (const ISC_STATUS* item = status; *item != isc_arg_end; item += 2) {
+        if (item[0] == isc_arg_cstring) {
+            ++item; // a counted string takes one more cell
+            continue;
+        }
+        if (item[0] == isc_arg_gds &&
+            (item[1] == isc_lock_conflict || item[1] == isc_lock_timeout || item[1] == isc_deadlock))
+            return true;
+    }
+    return false;
+}
+
 void check(const ISC_STATUS* status) {
     if (status[0] == 1 && status[1] != 0)
         throw DatabaseError(statusMessage(status), faultOf(status), isLockConflict(status));

@@ -32,9 +32,28 @@ std::string statusMessage(const ISC_STATUS* status) {
     return message;
 }
 
+// The gds codes of a status vector: each isc_arg_gds entry, skipping the arguments between them.
+std::vector<long> statusCodes(const ISC_STATUS* status) {
+    std::vector<long> codes;
+    for (const ISC_STATUS* item = status; *item != isc_arg_end;) {
+        const ISC_STATUS kind = *item++;
+        if (kind == isc_arg_gds)
+            codes.push_back(static_cast<long>(*item));
+        // isc_arg_cstring carries a length and a pointer; every other kind one value.
+        item += kind == isc_arg_cstring ? 2 : 1;
+    }
+    return codes;
+}
+
 void check(const ISC_STATUS* status) {
     if (status[0] == 1 && status[1] != 0)
-        throw DatabaseError(statusMessage(status));
+        throw DatabaseError(statusMessage(status), statusCodes(status));
+}
+
+bool hasAnyCode(const std::vector<long>& codes, std::initializer_list<ISC_STATUS> wanted) {
+    return std::any_of(codes.begin(), codes.end(), [&](long code) {
+        return std::find(wanted.begin(), wanted.end(), static_cast<ISC_STATUS>(code)) != wanted.end();
+    });
 }
 
 struct XsqldaDeleter {
@@ -79,6 +98,15 @@ DateTime fromTm(const std::tm& parts) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
+bool DatabaseError::isLockConflict() const {
+    return hasAnyCode(m_codes, {isc_lock_conflict, isc_lock_timeout, isc_deadlock, isc_update_conflict});
+}
+
+bool DatabaseError::isDuplicateKey() const {
+    return hasAnyCode(m_codes, {isc_unique_key_violation, isc_no_dup});
+}
 
 // ---------------------------------------------------------------------------------------------
 struct FbAttachment::Impl {
@@ -204,7 +232,8 @@ void FbTransaction::start() {
     if (!m_attachment.isAttached())
         throw DatabaseError("Database not open");
     std::string tpb;
-    if (m_options.readCommitted || m_options.recVersion || m_options.noWait) {
+    if (m_options.readCommitted || m_options.recVersion || m_options.noWait ||
+        m_options.lockTimeoutSeconds > 0) {
         tpb += static_cast<char>(isc_tpb_version3);
         tpb += static_cast<char>(isc_tpb_write);
         if (m_options.readCommitted)
@@ -214,6 +243,14 @@ void FbTransaction::start() {
         if (m_options.recVersion)
             tpb += static_cast<char>(isc_tpb_rec_version);
         tpb += static_cast<char>(m_options.noWait ? isc_tpb_nowait : isc_tpb_wait);
+        if (!m_options.noWait && m_options.lockTimeoutSeconds > 0) {
+            // The value follows its length, least significant byte first.
+            tpb += static_cast<char>(isc_tpb_lock_timeout);
+            tpb += static_cast<char>(4);
+            for (int shift = 0; shift < 32; shift += 8)
+                tpb += static_cast<char>((static_cast<std::uint32_t>(m_options.lockTimeoutSeconds) >> shift) &
+                                         0xff);
+        }
     }
     ISC_STATUS_ARRAY status;
     isc_tr_handle handle = 0;
@@ -294,9 +331,9 @@ void FbStatement::prepare(const std::string& sql) {
     auto output = makeXsqlda(8);
     isc_dsql_prepare(status, &m_transaction.m_impl->handle, &m_impl->handle, 0, sql.c_str(), 3, output.get());
     if (status[0] == 1 && status[1] != 0) {
-        const std::string message = statusMessage(status);
+        DatabaseError error(statusMessage(status), statusCodes(status));
         release();
-        throw DatabaseError(message);
+        throw error;
     }
     if (output->sqld > output->sqln) {
         const int count = output->sqld;
@@ -407,10 +444,10 @@ void FbStatement::execute() {
                     static_cast<unsigned short>(std::min<size_t>(kBlobSegment, parameter.blob.size() - offset));
                 isc_put_segment(status, &blob, piece, parameter.blob.data() + offset);
                 if (status[0] == 1 && status[1] != 0) {
-                    const std::string message = statusMessage(status);
+                    DatabaseError error(statusMessage(status), statusCodes(status));
                     ISC_STATUS_ARRAY ignored;
                     isc_cancel_blob(ignored, &blob);
-                    throw DatabaseError(message);
+                    throw error;
                 }
                 offset += piece;
             }

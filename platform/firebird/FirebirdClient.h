@@ -17,7 +17,21 @@ namespace halvio::platform {
 
 class DatabaseError : public std::runtime_error {
 public:
-    explicit DatabaseError(const std::string& message) : std::runtime_error(message) {}
+    // codes: the server's error codes from the status vector, outermost first; none for the
+    // wrapper's own errors (no transaction, no current row...).
+    explicit DatabaseError(const std::string& message, std::vector<long> codes = {})
+        : std::runtime_error(message), m_codes(std::move(codes)) {}
+
+    const std::vector<long>& codes() const { return m_codes; }
+    // Another transaction holds, or has just changed, a record or key that the statement needed
+    // (lock conflict, lock time-out, deadlock, update conflict): the same work may succeed once
+    // that transaction has ended, in a new transaction of ours.
+    bool isLockConflict() const;
+    // A primary or unique key would hold the same value twice.
+    bool isDuplicateKey() const;
+
+private:
+    std::vector<long> m_codes;
 };
 
 class FbTransaction;
@@ -52,10 +66,16 @@ struct TransactionOptions {
     bool readCommitted = false;
     bool recVersion = false;
     bool noWait = false;
+    // With waiting: how long the server waits for one locked record before it reports the
+    // conflict, in seconds; 0 waits until the other transaction ends.
+    int lockTimeoutSeconds = 0;
 
     // No parameter block at all: the server's default (snapshot, waits on lock conflicts).
     static TransactionOptions serverDefault() { return {}; }
     static TransactionOptions readCommittedRecVersionNoWait() { return {true, true, true}; }
+    static TransactionOptions readCommittedRecVersionWait(int lockTimeoutSeconds) {
+        return {true, true, false, lockTimeoutSeconds};
+    }
 };
 
 class FbTransaction {
@@ -70,6 +90,10 @@ public:
     void rollback();
     bool isActive() const;
     FbAttachment& attachment() { return m_attachment; }
+
+    // The options of the next start; an active transaction keeps those it started with.
+    TransactionOptions options() const { return m_options; }
+    void setOptions(TransactionOptions options) { m_options = options; }
 
     // A number that changes each time the transaction ends: statements use it to know that their
     // cursor went with the transaction.

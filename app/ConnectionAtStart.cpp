@@ -7,6 +7,7 @@
 #include "Model.h"
 #include "RunContext.h"
 #include "RunView.h"
+#include "SchemaAddition.h"
 #include "SelfUpdate.h"
 #include "Windows1252.h"
 #include "ZipReader.h"
@@ -56,19 +57,14 @@ bool openClinicDatabase(RunContext& context) {
     return false;
 }
 
-// Older databases lack SETUP.ESCOMPTE, which the reply's settings write: add it silently.
+// Older databases lack SETUP.ESCOMPTE, which the reply's settings write: add it silently. The
+// system tables say whether it is there (SETUP may be empty, or its row locked by another
+// workstation); another workstation starting at the same moment may add it first.
 void ensureEscompteColumn(Model& model) {
-    try {
-        model.EnsureTransaction();
-        model.ExecSql("select escompte from setup");
-        (void)model.IBSQL1.decimal("escompte");
-        model.IBTransaction1.commit();
-    } catch (const std::exception&) {
-        // The failed select's transaction is still active and carries the change.
-        model.EnsureTransaction();
-        model.ExecSql("alter table setup add escompte numeric(9,2)");
-        model.IBTransaction1.commit();
-    }
+    addUnlessPresent(model.IBSQL1, model.view(), model.lockConflictWait,
+                     "select count(*) from rdb$relation_fields "
+                     "where rdb$relation_name = 'SETUP' and rdb$field_name = 'ESCOMPTE'",
+                     "alter table setup add escompte numeric(9,2)");
 }
 } // namespace
 

@@ -15,6 +15,8 @@ public:
     void setConnectionName(std::string name) { m_name = std::move(name); }
     const std::string& connectionName() const { return m_name; }
     void setPassword(std::string password) { m_password = std::move(password); }
+    // The password of the last open (the one the server accepted, once open).
+    const std::string& password() const { return m_password; }
 
     // Opens with user sysdba; nothing happens when already open. Errors carry the server's text.
     void open();

@@ -4,6 +4,8 @@
 
 #include "DataSet.h"
 #include "Database.h"
+#include "InstallationLockTiming.h"
+#include "LockConflictWait.h"
 #include "PackageTable.h"
 #include "SqlStatement.h"
 #include "Transaction.h"
@@ -42,6 +44,11 @@ public:
     DataSet tuser;
     DataSet tdiag; // the rows the DIAG renumbering marked (ID = -1), not the copies it inserts
     PackageTable tmem;
+
+    // How long the installation's statements wait for records another connection holds, and the
+    // times of the lock that keeps a clinic's installations one at a time (tests shorten them).
+    std::chrono::milliseconds lockConflictWait = kLockConflictWait;
+    InstallationLockTiming installationLock;
 
     // Starts IBTransaction1 unless it is active.
     void EnsureTransaction();

@@ -14,6 +14,9 @@ public:
     void commit() { m_transaction.commit(); }
     void rollback() { m_transaction.rollback(); }
     bool isActive() const { return m_transaction.isActive(); }
+    // The options of the next start; an active transaction keeps those it started with.
+    platform::TransactionOptions options() const { return m_transaction.options(); }
+    void setOptions(platform::TransactionOptions options) { m_transaction.setOptions(options); }
 
     Database& database() { return m_database; }
     platform::FbTransaction& handle() { return m_transaction; }

@@ -34,14 +34,6 @@ void applySettingsAndStatements(Model& model, const std::string& settingsLine,
     model.IBTransaction1.commit();
 }
 
-std::optional<std::string> installedDates(Model& model, const std::string& nom) {
-    model.IBSQL1.close();
-    model.ExecSql("select dates from maj where nom =" + Quoted(nom));
-    if (model.IBSQL1.eof())
-        return std::nullopt;
-    return model.IBSQL1.text("DATES");
-}
-
 void addAllFilesMaximum(RunView& view, std::int32_t taille) {
     const std::int64_t sum = std::int64_t{view.gaugeMaximum(GaugeId::AllFiles)} + taille;
     view.setGaugeMaximum(GaugeId::AllFiles, static_cast<std::int32_t>(std::clamp<std::int64_t>(
@@ -94,6 +86,14 @@ std::optional<std::string> replyRefusal(RunContext& ctx, std::string_view reply,
     return std::nullopt;
 }
 } // namespace
+
+std::optional<std::string> installedDates(Model& model, const std::string& nom) {
+    model.IBSQL1.close();
+    model.ExecSql("select dates from maj where nom =" + Quoted(nom));
+    if (model.IBSQL1.eof())
+        return std::nullopt;
+    return model.IBSQL1.text("DATES");
+}
 
 void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock& now,
                            const ReplyCredentials* credentials) {

@@ -4,12 +4,19 @@
 
 #include "Clock.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace halvio {
 
+class Model;
 struct ReplyCredentials;
 struct RunContext;
+
+// MAJ.DATES of the row named nom as read (CHAR padding kept), or nothing when MAJ has none. Runs
+// in IBTransaction1, which must be active; the select is closed first.
+std::optional<std::string> installedDates(Model& model, const std::string& nom);
 
 // `reply` is the body of the service's answer. A reply that replyFault() refuses, or in signed mode
 // (`credentials` with a public key) one that authenticityFault() refuses, is logged and ends the run

@@ -3,6 +3,7 @@
 #include "DateTime.h"
 #include "Files.h"
 #include "Fonction.h"
+#include "LockConflictWait.h"
 #include "Model.h"
 #include "PackageFailure.h"
 #include "PackageNames.h"
@@ -33,6 +34,25 @@ private:
     platform::ZipReader& m_uz;
 };
 
+// One line of a script, committed by itself. A lock conflict is waited for and, when it outlasts
+// the wait, stops the script (LockConflictTimeout): the line was not applied. Any other failure
+// is logged and passed over, as the vendor's scripts expect (their statements for tables that
+// some clinics lack fail there); its transaction is not rolled back, so the next commit ends it.
+void runScriptStatement(Model& model, const std::string& line) {
+    try {
+        retryOnLockConflict(model.IBTransaction1, model.view(), model.lockConflictWait, [&model] {
+            model.EnsureTransaction();
+            model.IBSQL1.execute();
+            model.IBTransaction1.commit();
+        });
+    } catch (const LockConflictTimeout&) {
+        throw;
+    } catch (const std::exception& error) {
+        model.log(fr("Instruction refusée par le serveur, ignorée : ") + line);
+        model.logError(error);
+    }
+}
+
 } // namespace
 
 std::string unpackPackage(platform::ZipReader& uz, const std::string& packagePath) {
@@ -60,15 +80,8 @@ void runScriptPackage(Model& model, std::string_view content) {
     for (const std::string& line : lines) {
         view.setGaugeProgress(GaugeId::CurrentFile, view.gaugeProgress(GaugeId::CurrentFile) + 1);
         model.IBSQL1.setSql(line);
-        if (!line.empty()) {
-            try {
-                model.EnsureTransaction();
-                model.IBSQL1.execute();
-                model.IBTransaction1.commit();
-            } catch (const std::exception&) {
-                // A script goes on past its failing statements; the next commit ends their transaction.
-            }
-        }
+        if (!line.empty())
+            runScriptStatement(model, line);
         view.processMessages();
     }
 
@@ -78,16 +91,18 @@ void runScriptPackage(Model& model, std::string_view content) {
 
 void recordPackage(Model& model, std::string_view recordName, std::string_view description,
                    std::string_view dates, std::string_view content) {
-    model.EnsureTransaction();
-    model.IBSQL1.setSql("");
-    model.ExecSql(recordLookupSql(recordName));
-    const bool recorded = !model.IBSQL1.eof();
-    model.IBSQL1.close();
-    model.IBSQL1.setSql(recorded ? recordUpdateSql(recordName, description, dates)
-                                 : recordInsertSql(recordName, description, dates));
-    model.IBSQL1.setBlobParameter("image", content);
-    model.IBSQL1.execute();
-    model.IBTransaction1.commit();
+    retryOnLockConflict(model.IBTransaction1, model.view(), model.lockConflictWait, [&] {
+        model.EnsureTransaction();
+        model.IBSQL1.setSql("");
+        model.ExecSql(recordLookupSql(recordName));
+        const bool recorded = !model.IBSQL1.eof();
+        model.IBSQL1.close();
+        model.IBSQL1.setSql(recorded ? recordUpdateSql(recordName, description, dates)
+                                     : recordInsertSql(recordName, description, dates));
+        model.IBSQL1.setBlobParameter("image", content);
+        model.IBSQL1.execute();
+        model.IBTransaction1.commit();
+    });
 }
 
 std::string unpackAndRun(RunContext& run, const std::string& packagePath, const std::string& fileName) {

@@ -20,13 +20,18 @@ class ZipReader;
 std::string unpackPackage(platform::ZipReader& uz, const std::string& packagePath);
 
 // Runs a script package line by line, each non-empty line executed and committed by itself in
-// IBTransaction1. A failing line is passed over without a word and without a roll-back. p1 counts
-// the lines, empty ones included, and window messages are processed after each. The current tmem
-// row goes through "Installation" to "Installé".
+// IBTransaction1. A line that meets a record locked by another connection waits for it (up to
+// model.lockConflictWait); when it is still locked the script stops there with
+// LockConflictTimeout, the row left at "Installation". A line that fails otherwise is logged (the
+// line, then the server's message) and passed over without a roll-back. p1 counts the lines,
+// empty ones included, and window messages are processed after each. The current tmem row goes
+// through "Installation" to "Installé".
 void runScriptPackage(Model& model, std::string_view content);
 
 // Stores the package in MAJ under its record name: the row of that name is updated in place (all
-// four columns), or a new row is inserted. Commits IBTransaction1.
+// four columns), or a new row is inserted. Commits IBTransaction1. A MAJ row locked by another
+// connection is waited for; still locked after model.lockConflictWait: LockConflictTimeout,
+// nothing recorded.
 void recordPackage(Model& model, std::string_view recordName, std::string_view description,
                    std::string_view dates, std::string_view content);
 

@@ -3,6 +3,8 @@
 #include "ByteBuffer.h"
 #include "Files.h"
 #include "Fonction.h"
+#include "InstallationLock.h"
+#include "LockConflictWait.h"
 #include "Model.h"
 #include "PackageDownload.h"
 #include "PackageFailure.h"
@@ -15,6 +17,7 @@
 #include "ServiceHosts.h"
 #include "SpecialPackages.h"
 #include "SystemError.h"
+#include "TransferLock.h"
 #include "Windows1252.h"
 
 #include <cstddef>
@@ -153,6 +156,11 @@ void Button3Click(RunContext& run) {
     model.log("Transfert des fichiers...");
     view.repaintNow();
 
+    // Held until the procedure returns, whichever way: one installation per clinic at a time.
+    InstallationLock lock(model.IB, model.installationLock);
+    if (!takeInstallationLock(run, lock))
+        return;
+
     tmem.first();
     run.runningTotal = 0;
     const std::string updateFolder = platform::joinPath(run.programFolder, "update");
@@ -173,8 +181,19 @@ void Button3Click(RunContext& run) {
             tmem.next();
             continue;
         }
-        if (transferPackage(run, updateFolder) == PackageOutcome::RunEnded)
+        if (installedMeanwhile(model, tmem.current())) {
+            tmem.next();
+            continue;
+        }
+        if (!keepInstallationLock(run, lock))
             return;
+        try {
+            if (transferPackage(run, updateFolder) == PackageOutcome::RunEnded)
+                return;
+        } catch (const LockConflictTimeout& error) {
+            endRunOnLockedRecord(run, error);
+            return;
+        }
         // The DIAG migration leaves tmem on a progress row of its own; the loop goes on from the package.
         tmem.moveTo(index);
         tmem.next();

@@ -98,23 +98,28 @@ DatabaseFault faultOf(const ISC_STATUS* status) {
     return DatabaseFault::Other;
 }
 
-// Whether the status vector names a lock conflict among its error codes.
-bool isLockConflict(const ISC_STATUS* status) {
-    for (const ISC_STATUS* item = status; *item != isc_arg_end; item += 2) {
-        if (item[0] == isc_arg_cstring) {
-            ++item; // a counted string takes one more cell
-            continue;
-        }
-        if (item[0] == isc_arg_gds &&
-            (item[1] == isc_lock_conflict || item[1] == isc_lock_timeout || item[1] == isc_deadlock))
-            return true;
+// The gds codes of a status vector: each isc_arg_gds entry, skipping the arguments between them.
+std::vector<long> statusCodes(const ISC_STATUS* status) {
+    std::vector<long> codes;
+    for (const ISC_STATUS* item = status; *item != isc_arg_end;) {
+        const ISC_STATUS kind = *item++;
+        if (kind == isc_arg_gds)
+            codes.push_back(static_cast<long>(*item));
+        // isc_arg_cstring carries a length and a pointer; every other kind one value.
+        item += kind == isc_arg_cstring ? 2 : 1;
     }
-    return false;
+    return codes;
 }
 
 void check(const ISC_STATUS* status) {
     if (status[0] == 1 && status[1] != 0)
-        throw DatabaseError(statusMessage(status), faultOf(status), isLockConflict(status));
+        throw DatabaseError(statusMessage(status), faultOf(status), statusCodes(status));
+}
+
+bool hasAnyCode(const std::vector<long>& codes, std::initializer_list<ISC_STATUS> wanted) {
+    return std::any_of(codes.begin(), codes.end(), [&](long code) {
+        return std::find(wanted.begin(), wanted.end(), static_cast<ISC_STATUS>(code)) != wanted.end();
+    });
 }
 
 struct XsqldaDeleter {
@@ -160,6 +165,15 @@ DateTime fromTm(const std::tm& parts) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
+bool DatabaseError::isLockConflict() const {
+    return hasAnyCode(m_codes, {isc_lock_conflict, isc_lock_timeout, isc_deadlock, isc_update_conflict});
+}
+
+bool DatabaseError::isDuplicateKey() const {
+    return hasAnyCode(m_codes, {isc_unique_key_violation, isc_no_dup});
+}
 
 // ---------------------------------------------------------------------------------------------
 struct FbAttachment::Impl {
@@ -420,9 +434,9 @@ void FbStatement::prepare(const std::string& sql) {
     auto output = makeXsqlda(8);
     isc_dsql_prepare(status, &m_transaction.m_impl->handle, &m_impl->handle, 0, sql.c_str(), 3, output.get());
     if (status[0] == 1 && status[1] != 0) {
-        const std::string message = statusMessage(status);
+        DatabaseError error(statusMessage(status), faultOf(status), statusCodes(status));
         release();
-        throw DatabaseError(message);
+        throw error;
     }
     if (output->sqld > output->sqln) {
         const int count = output->sqld;
@@ -529,10 +543,10 @@ void bindParameters(FbStatement::Impl& statement, isc_db_handle* db, isc_tr_hand
                     std::min<size_t>(kBlobSegment, parameter.blob.size() - offset));
                 isc_put_segment(status, &blob, piece, parameter.blob.data() + offset);
                 if (status[0] == 1 && status[1] != 0) {
-                    const std::string message = statusMessage(status);
+                    DatabaseError error(statusMessage(status), faultOf(status), statusCodes(status));
                     ISC_STATUS_ARRAY ignored;
                     isc_cancel_blob(ignored, &blob);
-                    throw DatabaseError(message);
+                    throw error;
                 }
                 offset += piece;
             }

@@ -28,18 +28,24 @@ enum class DatabaseFault {
 
 class DatabaseError : public std::runtime_error {
 public:
+    // codes: the server's error codes from the status vector, outermost first; none for the
+    // wrapper's own errors (no transaction, no current row...).
     explicit DatabaseError(const std::string& message, DatabaseFault fault = DatabaseFault::Other,
-                           bool lockConflict = false)
-        : std::runtime_error(message), m_fault(fault), m_lockConflict(lockConflict) {}
+                           std::vector<long> codes = {})
+        : std::runtime_error(message), m_fault(fault), m_codes(std::move(codes)) {}
     DatabaseFault fault() const { return m_fault; }
 
-    // The server refused for a lock another transaction holds (a conflict, a deadlock or the end of
-    // a bounded wait): the same work may succeed once that transaction has ended.
-    bool isLockConflict() const { return m_lockConflict; }
+    const std::vector<long>& codes() const { return m_codes; }
+    // Another transaction holds, or has just changed, a record or key that the statement needed
+    // (lock conflict, lock time-out, deadlock, update conflict): the same work may succeed once
+    // that transaction has ended, in a new transaction of ours.
+    bool isLockConflict() const;
+    // A primary or unique key would hold the same value twice.
+    bool isDuplicateKey() const;
 
 private:
     DatabaseFault m_fault;
-    bool m_lockConflict;
+    std::vector<long> m_codes;
 };
 
 class FbTransaction;
@@ -102,6 +108,12 @@ struct TransactionOptions {
         options.protectedWriteTable = std::move(table);
         return options;
     }
+    static TransactionOptions readCommittedRecVersionWait(int lockTimeoutSeconds) {
+        TransactionOptions options;
+        options.readCommitted = options.recVersion = true;
+        options.lockTimeoutSeconds = lockTimeoutSeconds;
+        return options;
+    }
 
     bool isServerDefault() const {
         return !readCommitted && !recVersion && !noWait && lockTimeoutSeconds == 0 &&
@@ -121,6 +133,10 @@ public:
     void rollback();
     bool isActive() const;
     FbAttachment& attachment() { return m_attachment; }
+
+    // The options of the next start; an active transaction keeps those it started with.
+    TransactionOptions options() const { return m_options; }
+    void setOptions(TransactionOptions options) { m_options = options; }
 
     // A number that changes each time the transaction ends: statements use it to know that their
     // cursor went with the transaction.

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace halvio;
@@ -79,7 +80,16 @@ TEST_F(PackageInstaller, StatementOverTwoLinesGivesTwoFailuresThatAreIgnored) {
     EXPECT_EQ(mdIds(), (std::vector<std::string>{"1", "3"}));
     EXPECT_EQ(model.tmem.current().etat, fr("Installé"));
     EXPECT_EQ(p1AtEachMessagePass, (std::vector<std::int32_t>{1, 2, 3, 4}));
-    EXPECT_EQ(view.log, std::vector<std::string>{}); // without a word
+    // Each failure logged with its statement, the server's message after it.
+    const std::vector<std::string> lines = view.logUtf8();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "Instruction refusée par le serveur, ignorée : insert into md (id,");
+    EXPECT_EQ(lines[1], "Dynamic SQL Error");
+    const auto second = std::find(lines.begin(), lines.end(),
+                                  "Instruction refusée par le serveur, ignorée : titre) values (2, 'x')");
+    ASSERT_NE(second, lines.end());
+    ASSERT_NE(second + 1, lines.end());
+    EXPECT_EQ(*(second + 1), "Dynamic SQL Error");
     EXPECT_TRUE(view.dialogs.empty());
     EXPECT_EQ(majRows().size(), 1u);
 }

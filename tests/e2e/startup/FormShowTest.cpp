@@ -11,6 +11,7 @@
 #include "Windows1252.h"
 
 #include <QString>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -200,6 +201,33 @@ TEST_F(FormShow, AnEscompteColumnAlreadyThereKeepsItsValue) {
     EXPECT_EQ(logLines(), joined({{kConnecting, folder.databaseName()}, kDefaultSummary}));
     EXPECT_TRUE(countdownStarted);
     EXPECT_TRUE(crashMessages.empty()) << crashMessages.front();
+}
+
+TEST_F(FormShow, AnEscompteColumnThatAnotherWorkstationIsAddingIsNoFailure) {
+    StartupFolder folder(mainServer());
+    OtherConnection otherWorkstation(folder.databaseName(), folder.server().password);
+    otherWorkstation.execute("alter table setup add escompte numeric(9,2)");
+    QTimer commitLater; // destroyed before the connection, so that it never fires after it
+    commitLater.setSingleShot(true);
+    QObject::connect(&commitLater, &QTimer::timeout, [&] { otherWorkstation.commit(); });
+    commitLater.start(1500);
+    ASSERT_NO_FATAL_FAILURE(showWindow(folder));
+
+    EXPECT_TRUE(crashMessages.empty()) << crashMessages.front();
+    EXPECT_FALSE(otherWorkstation.inTransaction()) << "the start did not wait for the other workstation";
+    EXPECT_TRUE(folder.setupHasColumn("ESCOMPTE"));
+    EXPECT_EQ(logLines(), joined({{kConnecting, folder.databaseName()}, kDefaultSummary}));
+    EXPECT_TRUE(countdownStarted);
+}
+
+TEST_F(FormShow, AnEmptySetupIsNotTakenForAMissingEscompteColumn) {
+    StartupFolder folder(mainServer(), {.nomWidth = 60, .withEscompte = true});
+    folder.execute({"delete from setup"});
+    ASSERT_NO_FATAL_FAILURE(showWindow(folder));
+
+    for (const std::string& message : crashMessages)
+        EXPECT_EQ(message.find("ESCOMPTE"), std::string::npos) << message;
+    EXPECT_TRUE(folder.setupHasColumn("ESCOMPTE"));
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "DateTime.h"
 #include "UiText.h"
+#include "Windows1252.h"
 
 #include <QDir>
 #include <QFile>

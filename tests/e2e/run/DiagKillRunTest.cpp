@@ -121,8 +121,9 @@ TEST(DiagKillRun, EveryRowIsThereOnceWhereverTheUpdaterIsKilledAndALaterRunRenum
 
         // UPDATEDIAG is recorded only once its migration has committed: a run killed before that
         // leaves it for the next run to fetch again.
-        if (untouched)
+        if (untouched) {
             EXPECT_EQ(clinic.value("select count(*) from maj where nom = 'UPDATEDIAG'"), "0");
+        }
         // A run killed after the commit may have recorded it; forget it so that each run renumbers.
         clinic.execute({"delete from maj where nom = 'UPDATEDIAG'"});
     }

@@ -14,6 +14,8 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <optional>
 
@@ -102,8 +104,14 @@ TEST(RunLog, HoldsEveryLineOfTheActivityLogAndEveryReportedErrorWithItsDateAndTi
             lines.push_back(cp1252FromUtf8(line.toStdString()));
         return lines;
     }();
-    expected.push_back(fr("Erreur non traitée dans Button1Click : ") + reportLines.front());
-    expected.insert(expected.end(), reportLines.begin() + 1, reportLines.end());
+    // The error goes to the file when it is reported, before the line of the run's end that follows.
+    std::vector<std::string> errorLines{fr("Erreur non traitée dans Button1Click : ") + reportLines.front()};
+    errorLines.insert(errorLines.end(), reportLines.begin() + 1, reportLines.end());
+    const auto endLine =
+        std::find(expected.begin(), expected.end(),
+                  fr("Mise à jour interrompue par une erreur inattendue. Fermeture dans 10 secondes."));
+    ASSERT_NE(endLine, expected.end()) << "the run ends after the error";
+    expected.insert(endLine, errorLines.begin(), errorLines.end());
 
     const std::vector<LogLine> lines = logFileLines(folder.file("maj_kliso.log"));
     std::vector<std::string> texts;

@@ -57,7 +57,11 @@ protected:
         model.tmem.first();
         while (Trimmed(model.tmem.current().NOM) != nom)
             model.tmem.next();
-        return unpackAndRecord(run, updateFile(file), file, nom);
+        // As the package steps take it: unpacked and run, then recorded.
+        std::string content = unpackAndRun(run, updateFile(file), file);
+        const PackageRow& row = model.tmem.current();
+        recordPackage(model, nom, Trimmed(row.DESCRIPTION), Trimmed(row.DATES), content);
+        return content;
     }
     static std::string path(const std::string& file) { return "/kliso/update/" + file; }
 };

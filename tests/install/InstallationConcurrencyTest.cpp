@@ -58,10 +58,10 @@ protected:
         while (Trimmed(model.tmem.current().NOM) != nom)
             model.tmem.next();
         // As the package steps take it: unpacked and run, then recorded.
-        std::string content = unpackAndRun(run, updateFile(file), file);
+        std::string unpacked = unpackAndRun(run, updateFile(file), file);
         const PackageRow& row = model.tmem.current();
-        recordPackage(model, nom, Trimmed(row.DESCRIPTION), Trimmed(row.DATES), content);
-        return content;
+        recordPackage(model, nom, Trimmed(row.DESCRIPTION), Trimmed(row.DATES), unpacked);
+        return unpacked;
     }
     static std::string path(const std::string& file) { return "/kliso/update/" + file; }
 };

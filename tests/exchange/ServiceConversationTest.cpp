@@ -83,7 +83,7 @@ TEST(ReportAddress, HostThenTrimmedClientCode) {
     EXPECT_EQ(reportAddress("127.0.0.2:18080", " NOUVEAU  "), "http://127.0.0.2:18080/NOUVEAU.maj");
     // A release's host value may name its scheme: https:// has the server's certificate checked.
     EXPECT_EQ(reportAddress("https://maj.vendor.example", "C1234"), "https://maj.vendor.example/C1234.maj");
-    EXPECT_EQ(reportAddress("http://192.0.2.10:8080", "C1234"), "http://192.0.2.10:8080/C1234.maj");
+    EXPECT_EQ(reportAddress("http://127.0.0.3:8080", "C1234"), "http://127.0.0.3:8080/C1234.maj");
     EXPECT_EQ(proxyCaptionSuffix("", 0), "  proxy::0");
     EXPECT_EQ(proxyCaptionSuffix("proxy.local", 3128), "  proxy:proxy.local:3128");
     EXPECT_EQ(attempt(1), fr("Tentative de connection à ") + hosts::kOfficeServer + " ");

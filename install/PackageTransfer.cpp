@@ -59,9 +59,8 @@ void endRunAfterFailedDownload(RunContext& run, const std::string& fileName, con
 
 // The end of the run after a package step failed once its file had arrived: the package is not
 // recorded, the clinic database is left without a transaction, and the window closes unstamped.
-void endRunAfterFailedPackage(RunContext& run, const PackageFailure& failure) {
+void endRunAfterFailedPackage(RunContext& run, const std::string& nom, const PackageFailure& failure) {
     run.model.tmem.post();
-    const std::string nom = Trimmed(run.model.tmem.current().NOM);
     run.view.showPlainMessage(fr("Le paquet ") + nom + fr(" n'a pas pu être installé."), failure.what());
     run.model.log(failure.what());
     run.model.log(failure.notice());
@@ -92,7 +91,8 @@ PackageOutcome installPackage(RunContext& run, const std::string& packagePath, c
         content = unpackAndRun(run, packagePath, fileName);
         special = prepareSpecialPackage(run, content);
     } catch (const PackageFailure& failure) {
-        endRunAfterFailedPackage(run, failure);
+        // The DIAG migration may have left tmem on its progress row.
+        endRunAfterFailedPackage(run, Trimmed(model.tmem.row(packageRow).NOM), failure);
         return PackageOutcome::RunEnded;
     }
     const PackageRow& row = model.tmem.row(packageRow);
@@ -134,7 +134,7 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
         }
         savePackageFile(model, packagePath, buffer);
     } catch (const PackageFailure& failure) {
-        endRunAfterFailedPackage(run, failure);
+        endRunAfterFailedPackage(run, nom, failure);
         return PackageOutcome::RunEnded;
     }
     const std::int64_t total = std::int64_t{run.runningTotal} + tmem.current().TAILLE.value_or(0);

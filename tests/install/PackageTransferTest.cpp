@@ -286,7 +286,8 @@ TEST_F(PackageTransfer, APublicHostStalledInTheBodyEndsTheRunLikeAFailedDownload
 
     const auto texts = dialogTexts();
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "plain:Connexion abandonnée : le serveur ne répond plus.");
+    EXPECT_EQ(texts[0], "plain:Le fichier a_one.zip n'a pas pu être téléchargé ou enregistré.");
+    EXPECT_EQ(utf8FromCp1252(view.dialogs[0].details), "Connexion abandonnée : le serveur ne répond plus.");
     EXPECT_EQ(texts[1], kFailureForm);
     EXPECT_TRUE(view.closed);
     EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");

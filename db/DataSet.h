@@ -53,7 +53,6 @@ class SetupDataSet : public DataSet {
 public:
     explicit SetupDataSet(Transaction& transaction);
     void setNomWidth(int width) { m_nomWidth = width; }
-    int nomWidth() const { return m_nomWidth; }
 
 protected:
     void checkLayout(const platform::FbStatement& statement) override;

@@ -18,7 +18,6 @@ public:
 
     // Replaces the text; an open select is closed first.
     void setSql(std::string_view sql);
-    const std::string& sql() const { return m_sql; }
 
     // Binds a parameter by name (ASCII case ignored) to blob bytes, kept until the text changes.
     // The bytes are not copied: they must stay valid until execute().
@@ -40,7 +39,6 @@ public:
     std::string text(size_t index) const { return m_statement.asText(checkedIndex(index)); }
     std::int64_t integer(std::string_view column) const { return m_statement.asInteger(indexOf(column)); }
     std::int64_t integer(size_t index) const { return m_statement.asInteger(checkedIndex(index)); }
-    double decimal(std::string_view column) const { return m_statement.asDecimal(indexOf(column)); }
     DateTime dateTime(std::string_view column) const { return m_statement.asDateTime(indexOf(column)); }
     std::string blob(std::string_view column) const { return m_statement.asBlob(indexOf(column)); }
     size_t columnCount() const { return m_statement.columnCount(); }
@@ -54,7 +52,6 @@ private:
     Transaction& m_transaction;
     platform::FbStatement m_statement;
     std::string m_sql;
-    std::vector<std::string> m_parameterNames;
     std::vector<std::pair<std::string, std::string_view>> m_blobParameters;
     int m_rowCount = 0;
     bool m_rowCurrent = false;

@@ -22,6 +22,13 @@ public:
     void callLong(const std::function<void()>& call);
     // Runs `call` where it is, then the idle function when it is due.
     void callShort(const std::function<void()>& call);
+    // callLong when the call may take long, else callShort.
+    void call(bool mayTakeLong, const std::function<void()>& call) {
+        if (mayTakeLong)
+            callLong(call);
+        else
+            callShort(call);
+    }
 
 private:
     void runIdle();

@@ -5,9 +5,9 @@
 // here.
 #include "AppTestSupport.h"
 
-#include "FirebirdFixtures.h"
 #include "ModalAnswer.h"
 #include "SpeedButton.h"
+#include "TestDatabase.h"
 #include "ftp.h"
 
 #include <QAbstractButton>
@@ -39,12 +39,10 @@ struct AtInformation {
 class ConnectedWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        createClinicDatabase(databaseName, server.password);
-        execute(databaseName, server.password,
-                {"insert into setup (nom, client, maj) values ('Clinique du Parc', 'C1', '2004-03-07 "
-                 "14:05:09')"});
-        writeFile(program.file("kliso.ini"), "SERVEUR=" + server.host + "\r\nDATABASE=" +
-                                                 databaseFolder.file("kliso.ib") + "\r\nbeta=N\r\n");
+        database.execute(
+            {"insert into setup (nom, client, maj) values ('Clinique du Parc', 'C1', '2004-03-07 "
+             "14:05:09')"});
+        writeFile(program.file("kliso.ini"), database.klisoIni() + "beta=N\r\n");
         form.emplace(program.file("maj_kliso.exe"));
         form->crashReport.showDialog = [this](const std::string& message, const std::string&) {
             reports.push_back(message);
@@ -66,8 +64,7 @@ protected:
     std::string ini() const { return readFile(program.file("kliso.ini")).value_or(""); }
 
     std::string iniWithBeta(const char* value) const {
-        return "SERVEUR=" + server.host + "\r\nDATABASE=" + databaseFolder.file("kliso.ib") +
-               "\r\nbeta=" + value + "\r\n";
+        return database.klisoIni() + "beta=" + value + "\r\n";
     }
 
     // Answers the exchange's final information box with OK, keeping what the window showed then.
@@ -94,10 +91,8 @@ protected:
     }
 
     ProxyVariables noProxy;
-    FirebirdServer server = mainServer();
-    TempFolder databaseFolder;
+    TestDatabase database;
     TempFolder program;
-    std::string databaseName = server.nameOf(databaseFolder.file("kliso.ib"));
     std::optional<TFtpform> form;
     std::vector<std::string> reports;
 };
@@ -171,7 +166,7 @@ TEST_F(ConnectedWindow, APressAfterTheThirdTickStartsAtOnceAndKeepsItsCaption) {
 }
 
 TEST_F(ConnectedWindow, AnErrorInTheShowHandlerIsReportedAndTheRunEndsWithTheTimedClose) {
-    execute(databaseName, server.password, {"drop table setup"});
+    database.execute({"drop table setup"});
     ASSERT_NO_FATAL_FAILURE(show());
 
     ASSERT_EQ(reports.size(), 1u);

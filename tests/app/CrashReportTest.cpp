@@ -6,6 +6,7 @@
 #include "FirebirdFixtures.h"
 #include "FrenchToolkit.h"
 #include "SpeedButton.h"
+#include "TestDatabase.h"
 #include "ftp.h"
 
 #include <QtTest/QTest>
@@ -235,13 +236,9 @@ TEST(CrashReport, AnErrorWhileTheWindowIsShownEndsTheRunWithTheTimedClose) {
     // yet nothing more is started and the window is set to close by itself.
     ProxyVariables noProxy;
     TempFolder folder;
-    TempFolder data;
-    const FirebirdServer server = mainServer();
-    const std::string database = server.nameOf(data.file("kliso.ib"));
-    createClinicDatabase(database, server.password);
-    execute(database, server.password, {"drop table maj"});
-    writeFile(folder.file("kliso.ini"),
-              "SERVEUR=" + server.host + "\r\nDATABASE=" + data.file("kliso.ib") + "\r\n");
+    const TestDatabase database;
+    database.execute({"drop table maj"});
+    writeFile(folder.file("kliso.ini"), database.klisoIni());
     TFtpform form(folder.file("maj_kliso.exe"));
     std::vector<std::string> shown;
     form.crashReport.showDialog = [&](const std::string& message, const std::string&) {

@@ -1,31 +1,17 @@
 // The client layer against the private server: errors carry the server's text, transactions keep
 // their isolation, bytes pass unchanged.
 #include "FirebirdClient.h"
-#include "FirebirdFixtures.h"
+#include "TestDatabase.h"
 
 #include <gtest/gtest.h>
 
 using namespace halvio;
 using namespace halvio::platform;
-using halvio::test::FirebirdServer;
+using halvio::test::OtherConnection;
 using halvio::test::TempFolder;
+using halvio::test::TestDatabase;
 
 namespace {
-struct Connected {
-    FbAttachment attachment;
-    FbTransaction transaction;
-    FbStatement statement;
-    Connected(const std::string& name, const std::string& password, TransactionOptions options)
-        : transaction(attachment, options), statement(attachment, transaction) {
-        attachment.attach(name, "sysdba", password);
-    }
-    void run(const std::string& sql) {
-        if (!transaction.isActive())
-            transaction.start();
-        statement.prepare(sql);
-        statement.execute();
-    }
-};
 
 std::string errorOf(const std::function<void()>& action) {
     try {
@@ -38,54 +24,45 @@ std::string errorOf(const std::function<void()>& action) {
 } // namespace
 
 TEST(FirebirdClient, FailuresCarryTheServersText) {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("kliso.ib"));
-    test::createClinicDatabase(name, server.password);
+    const TestDatabase db;
 
     FbAttachment missing;
-    EXPECT_NE(errorOf([&] { missing.attach(server.nameOf(folder.file("absent.ib")), "sysdba", server.password); })
-                  .find("I/O error"),
+    const std::string absent = db.server().nameOf(db.path() + ".absent");
+    EXPECT_NE(errorOf([&] { missing.attach(absent, "sysdba", db.password()); }).find("I/O error"),
               std::string::npos);
     EXPECT_FALSE(missing.isAttached());
 
     FbAttachment refused;
-    EXPECT_NE(errorOf([&] { refused.attach(name, "sysdba", "not-the-password"); }).find("password"),
+    EXPECT_NE(errorOf([&] { refused.attach(db.name(), "sysdba", "not-the-password"); }).find("password"),
               std::string::npos);
 
-    Connected c(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    EXPECT_NE(errorOf([&] { c.run("select * from nowhere"); }).find("Table unknown"), std::string::npos);
+    OtherConnection c(db.name(), db.password());
+    EXPECT_NE(errorOf([&] { c.execute("select * from nowhere"); }).find("Table unknown"), std::string::npos);
 }
 
 TEST(FirebirdClient, NoWaitLockConflictFailsAtOnce) {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("kliso.ib"));
-    test::createClinicDatabase(name, server.password);
-    test::execute(name, server.password, {"insert into setup (client) values ('C1234')"});
+    const TestDatabase db;
+    db.execute({"insert into setup (client) values ('C1234')"});
 
-    Connected first(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    Connected second(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    first.run("update setup set nom='A'");
-    const std::string error = errorOf([&] { second.run("update setup set nom='B'"); });
+    OtherConnection first(db.name(), db.password());
+    OtherConnection second(db.name(), db.password());
+    first.execute("update setup set nom='A'");
+    const std::string error = errorOf([&] { second.execute("update setup set nom='B'"); });
     // With "wait" the second update would hang until the first transaction ends; it must fail now.
     EXPECT_NE(error.find("update conflicts with concurrent update"), std::string::npos) << error;
 }
 
 TEST(FirebirdClient, ATransactionWritingATableAloneWaitsABoundedTimeForItsWritersAndHoldsOthersOff) {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("kliso.ib"));
-    test::createClinicDatabase(name, server.password);
-    test::execute(name, server.password, {"insert into diag (diag) values ('A')"});
+    const TestDatabase db;
+    db.execute({"insert into diag (diag) values ('A')"});
 
-    Connected writer(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    writer.run("update diag set code = 'W'");
-    Connected alone(name, server.password, TransactionOptions::snapshotWritingAlone("DIAG", 1));
+    OtherConnection writer(db.name(), db.password());
+    writer.execute("update diag set code = 'W'");
+    OtherConnection alone(db.name(), db.password(), TransactionOptions::snapshotWritingAlone("DIAG", 1));
     bool lockConflict = false;
     const std::string error = errorOf([&] {
         try {
-            alone.transaction.start();
+            alone.transaction().start();
         } catch (const DatabaseError& e) {
             lockConflict = e.isLockConflict();
             throw;
@@ -93,40 +70,37 @@ TEST(FirebirdClient, ATransactionWritingATableAloneWaitsABoundedTimeForItsWriter
     });
     EXPECT_NE(error.find("lock time-out"), std::string::npos) << error;
     EXPECT_TRUE(lockConflict);
-    EXPECT_FALSE(alone.transaction.isActive());
+    EXPECT_FALSE(alone.transaction().isActive());
 
     // Once the writer has ended, it starts, and sees the writer's change.
-    writer.transaction.commit();
-    alone.run("update diag set md = 5");
-    Connected other(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    const std::string refused = errorOf([&] { other.run("insert into diag (diag) values ('B')"); });
+    writer.commit();
+    alone.execute("update diag set md = 5");
+    OtherConnection other(db.name(), db.password());
+    const std::string refused = errorOf([&] { other.execute("insert into diag (diag) values ('B')"); });
     EXPECT_NE(refused.find("lock conflict"), std::string::npos) << refused;
-    other.transaction.rollback();
-    other.run("select count(*), max(code) from diag");
-    ASSERT_TRUE(other.statement.fetch()) << "reading stays open to others";
-    EXPECT_EQ(other.statement.asText(0), "1");
-    EXPECT_EQ(other.statement.asText(1), "W   ");
-    alone.transaction.commit();
-    EXPECT_EQ(test::queryValue(name, server.password, "select md from diag"), "5");
+    other.rollback();
+    other.execute("select count(*), max(code) from diag");
+    ASSERT_TRUE(other.statement().fetch()) << "reading stays open to others";
+    EXPECT_EQ(other.statement().asText(0), "1");
+    EXPECT_EQ(other.statement().asText(1), "W   ");
+    alone.commit();
+    EXPECT_EQ(db.queryValue("select md from diag"), "5");
 }
 
 TEST(FirebirdClient, OnlyLockConflictsAreToldAsSuch) {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("kliso.ib"));
-    test::createClinicDatabase(name, server.password);
-    test::execute(name, server.password, {"insert into diag (diag) values ('A')"});
-    Connected first(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    Connected second(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    first.run("update diag set code = '1'");
+    const TestDatabase db;
+    db.execute({"insert into diag (diag) values ('A')"});
+    OtherConnection first(db.name(), db.password());
+    OtherConnection second(db.name(), db.password());
+    first.execute("update diag set code = '1'");
     try {
-        second.run("update diag set code = '2'");
+        second.execute("update diag set code = '2'");
         ADD_FAILURE() << "no conflict";
     } catch (const DatabaseError& error) {
         EXPECT_TRUE(error.isLockConflict()) << error.what();
     }
     try {
-        second.run("select * from nowhere");
+        second.execute("select * from nowhere");
         ADD_FAILURE() << "no error";
     } catch (const DatabaseError& error) {
         EXPECT_FALSE(error.isLockConflict()) << error.what();
@@ -134,63 +108,56 @@ TEST(FirebirdClient, OnlyLockConflictsAreToldAsSuch) {
 }
 
 TEST(FirebirdClient, ReadCommittedReaderSeesARowOnlyAfterItsCommit) {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("kliso.ib"));
-    test::createClinicDatabase(name, server.password);
+    const TestDatabase db;
 
-    Connected writer(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    Connected reader(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
+    OtherConnection writer(db.name(), db.password());
+    OtherConnection reader(db.name(), db.password());
     auto count = [&] {
-        reader.run("select count(*) from md");
-        EXPECT_TRUE(reader.statement.fetch());
-        const auto n = reader.statement.asInteger(0);
-        reader.statement.closeCursor();
+        reader.execute("select count(*) from md");
+        EXPECT_TRUE(reader.statement().fetch());
+        const auto n = reader.statement().asInteger(0);
+        reader.statement().closeCursor();
         return n;
     };
-    writer.run("insert into md (id, recherche) values (1, 'MEDECIN UN')");
+    writer.execute("insert into md (id, recherche) values (1, 'MEDECIN UN')");
     EXPECT_EQ(count(), 0);
-    writer.transaction.commit();
+    writer.commit();
     EXPECT_EQ(count(), 1);
 }
 
 TEST(FirebirdClient, BytesPassUnchanged) {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("kliso.ib"));
-    test::createClinicDatabase(name, server.password);
+    const TestDatabase db;
 
     std::string all;
     for (int i = 0; i < 256; ++i)
         all += static_cast<char>(i);
-    const std::string accents = "\xE9\xE0\x9C\x80 Qu\xE9" "bec";
+    const std::string accents = "\xE9\xE0\x9C\x80 Qu\xE9"
+                                "bec";
 
-    Connected c(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-    c.transaction.start();
-    c.statement.prepare("insert into maj (nom, dates, fichier) values ('" + accents + "', '2004.05.12 10:22:33', ?)");
-    c.statement.setBlobParameter(0, all);
-    c.statement.execute();
-    c.transaction.commit();
+    OtherConnection c(db.name(), db.password());
+    c.transaction().start();
+    c.statement().prepare("insert into maj (nom, dates, fichier) values ('" + accents +
+                          "', '2004.05.12 10:22:33', ?)");
+    c.statement().setBlobParameter(0, all);
+    c.statement().execute();
+    c.commit();
 
-    c.run("select nom, dates, fichier from maj where fichier is not null");
-    ASSERT_TRUE(c.statement.fetch());
-    EXPECT_EQ(c.statement.asText(0), accents);
-    EXPECT_EQ(c.statement.asText(1), "2004.05.12 10:22:33 "); // CHAR(20) keeps its padding
-    EXPECT_EQ(c.statement.asBlob(2), all);
+    c.execute("select nom, dates, fichier from maj where fichier is not null");
+    ASSERT_TRUE(c.statement().fetch());
+    EXPECT_EQ(c.statement().asText(0), accents);
+    EXPECT_EQ(c.statement().asText(1), "2004.05.12 10:22:33 "); // CHAR(20) keeps its padding
+    EXPECT_EQ(c.statement().asBlob(2), all);
 }
 
 TEST(FirebirdClient, ClosingTheConnectionCommitsItsTransactions) {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("kliso.ib"));
-    test::createClinicDatabase(name, server.password);
+    const TestDatabase db;
     {
-        Connected c(name, server.password, TransactionOptions::readCommittedRecVersionNoWait());
-        c.run("insert into md (id) values (7)");
-        c.attachment.detach();
-        EXPECT_FALSE(c.transaction.isActive());
+        OtherConnection c(db.name(), db.password());
+        c.execute("insert into md (id) values (7)");
+        c.attachment().detach();
+        EXPECT_FALSE(c.transaction().isActive());
     }
-    EXPECT_EQ(test::queryValue(name, server.password, "select count(*) from md"), "1");
+    EXPECT_EQ(db.queryValue("select count(*) from md"), "1");
 }
 
 TEST(FirebirdClient, EmbeddedEngineOpensAPlainPath) {

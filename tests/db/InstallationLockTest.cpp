@@ -3,8 +3,8 @@
 // a bounded wait with its notice, and two workstations creating the lock's table together.
 #include "InstallationLock.h"
 
-#include "FirebirdFixtures.h"
 #include "RecordingView.h"
+#include "TestDatabase.h"
 #include "Windows1252.h"
 
 #include <gtest/gtest.h>
@@ -20,18 +20,12 @@ using namespace std::chrono_literals;
 namespace {
 
 struct InstallationLockTest : ::testing::Test {
-    test::TempFolder folder;
-    test::FirebirdServer server = test::mainServer();
-    std::string name = server.nameOf(folder.file("kliso.ib"));
+    const test::TestDatabase db;
     test::RecordingView view;
     Database clinic;
 
-    InstallationLockTest() {
-        test::createClinicDatabase(name, server.password);
-        clinic.setConnectionName(name);
-        clinic.setPassword(server.password);
-    }
-    std::string value(const std::string& sql) const { return test::queryValue(name, server.password, sql); }
+    InstallationLockTest() { db.configure(clinic); }
+    std::string value(const std::string& sql) const { return db.queryValue(sql); }
 
     static InstallationLockTiming waitingFor(std::chrono::milliseconds wait) {
         InstallationLockTiming timing;
@@ -76,11 +70,9 @@ TEST_F(InstallationLockTest, ALeaseThatRanOutIsTakenOverAndALiveOneIsNot) {
         {"dateadd(60 second to current_timestamp)", false},
     };
     for (const Case& c : cases) {
-        test::execute(
-            name, server.password,
-            {"delete from maj_verrou", std::string("insert into maj_verrou values (1, 'POSTE-MORT', "
-                                                   "'0123456789abcdef', ") +
-                                           c.echeance + ")"});
+        db.execute({"delete from maj_verrou", std::string("insert into maj_verrou values (1, 'POSTE-MORT', "
+                                                          "'0123456789abcdef', ") +
+                                                  c.echeance + ")"});
         InstallationLock lock(clinic, InstallationLockTiming{}, "POSTE-B");
         const InstallationLock::Attempt attempt = lock.tryAcquire(view);
         EXPECT_EQ(attempt.taken, c.taken) << c.echeance;

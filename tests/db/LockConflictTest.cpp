@@ -1,11 +1,11 @@
 // Records held by another connection, on the private server: how the client library's errors tell
 // a lock conflict, the bounded wait of the installation's statements, and adding a column that
 // another workstation is adding at the same moment.
-#include "FirebirdFixtures.h"
 #include "LockConflictWait.h"
 #include "Model.h"
 #include "RecordingView.h"
 #include "SchemaAddition.h"
+#include "TestDatabase.h"
 #include "Windows1252.h"
 
 #include <gtest/gtest.h>
@@ -22,20 +22,15 @@ const char* const kEscomptePresence = "select count(*) from rdb$relation_fields 
 const char* const kAddEscompte = "alter table setup add escompte numeric(9,2)";
 
 struct LockConflict : ::testing::Test {
-    test::TempFolder folder;
-    test::FirebirdServer server = test::mainServer();
-    std::string name = server.nameOf(folder.file("kliso.ib"));
+    const test::TestDatabase db;
     test::RecordingView view;
     Model model{view};
     int attempts = 0;
 
     LockConflict() {
-        test::createClinicDatabase(name, server.password);
-        test::execute(name, server.password,
-                      {"insert into md (id, actif) values (1, 0)",
-                       "create table codes (id integer primary key)", "insert into codes (id) values (1)"});
-        model.IB.setConnectionName(name);
-        model.IB.setPassword(server.password);
+        db.execute({"insert into md (id, actif) values (1, 0)", "create table codes (id integer primary key)",
+                    "insert into codes (id) values (1)"});
+        db.configure(model.IB);
         model.IB.open();
     }
     ~LockConflict() override {
@@ -43,7 +38,7 @@ struct LockConflict : ::testing::Test {
             model.IBTransaction1.rollback();
         model.IB.close();
     }
-    std::string value(const std::string& sql) const { return test::queryValue(name, server.password, sql); }
+    std::string value(const std::string& sql) const { return db.queryValue(sql); }
 
     // One try of a statement committed by itself, as a script line runs.
     std::function<void()> statement(const std::string& sql) {
@@ -58,7 +53,7 @@ struct LockConflict : ::testing::Test {
 } // namespace
 
 TEST_F(LockConflict, TheServersErrorsTellALockConflictFromOtherFailures) {
-    OtherConnection other(name, server.password);
+    OtherConnection other(db.name(), db.password());
     other.execute("update md set actif = 5 where id = 1");
     other.execute("insert into codes (id) values (2)");
     struct Case {
@@ -109,7 +104,7 @@ TEST_F(LockConflict, TheServersErrorsTellALockConflictFromOtherFailures) {
 }
 
 TEST_F(LockConflict, AStatementWaitsForTheRecordAndRunsOnceWhenItIsFree) {
-    OtherConnection other(name, server.password);
+    OtherConnection other(db.name(), db.password());
     other.execute("update md set actif = 5 where id = 1");
     view.onProcessMessages = [&] {
         if (other.inTransaction())
@@ -128,7 +123,7 @@ TEST_F(LockConflict, AStatementWaitsForTheRecordAndRunsOnceWhenItIsFree) {
 }
 
 TEST_F(LockConflict, ARecordStillLockedAtTheEndOfTheWaitStopsTheWork) {
-    OtherConnection other(name, server.password);
+    OtherConnection other(db.name(), db.password());
     other.execute("update md set actif = 5 where id = 1");
 
     try {
@@ -156,7 +151,7 @@ TEST_F(LockConflict, OtherFailuresPassAtOnceWithoutAWord) {
 }
 
 TEST_F(LockConflict, AColumnThatAnotherWorkstationIsAddingIsWaitedForAndCountsAsAdded) {
-    OtherConnection other(name, server.password);
+    OtherConnection other(db.name(), db.password());
     other.execute(kAddEscompte);
     view.onProcessMessages = [&] {
         if (other.inTransaction())

@@ -1,28 +1,25 @@
 // The model's shared operations against a real clinic database on the private server.
-#include "FirebirdFixtures.h"
 #include "Model.h"
 #include "RecordingView.h"
+#include "TestDatabase.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace halvio;
-using halvio::test::TempFolder;
 
 namespace {
 struct ModelFixture : ::testing::Test {
-    TempFolder folder;
-    test::FirebirdServer server = test::mainServer();
-    std::string name = server.nameOf(folder.file("kliso.ib"));
+    std::optional<test::TestDatabase> db;
     test::RecordingView view;
     Model model{view};
 
     void createAndOpen(const test::ClinicOptions& options = {}) {
-        test::createClinicDatabase(name, server.password, options);
-        test::execute(name, server.password,
-                      {"insert into setup (nom, client, maj) values ('Clinique du Parc', 'C1234', "
-                       "'2004-05-11 14:03:22')"});
-        model.IB.setConnectionName(name);
-        model.IB.setPassword(server.password);
+        db.emplace(options);
+        db->execute({"insert into setup (nom, client, maj) values ('Clinique du Parc', 'C1234', "
+                     "'2004-05-11 14:03:22')"});
+        db->configure(model.IB);
         model.IB.open();
     }
 };
@@ -44,16 +41,13 @@ TEST_F(ModelFixture, DatesReadBackWithTheirTrailingBlank) {
 
 TEST_F(ModelFixture, OpenSetupAcceptsEitherWidthOfNom) {
     for (int width : {60, 40}) {
-        TempFolder other;
-        test::RecordingView otherView;
-        Model m(otherView);
-        const std::string db = server.nameOf(other.file("kliso.ib"));
         test::ClinicOptions options;
         options.nomWidth = width;
-        test::createClinicDatabase(db, server.password, options);
-        test::execute(db, server.password, {"insert into setup (nom, client) values ('Clinique', 'C1')"});
-        m.IB.setConnectionName(db);
-        m.IB.setPassword(server.password);
+        const test::TestDatabase other(options);
+        test::RecordingView otherView;
+        Model m(otherView);
+        other.execute({"insert into setup (nom, client) values ('Clinique', 'C1')"});
+        other.configure(m.IB);
         m.IB.open();
         m.OpenSetup();
         EXPECT_TRUE(m.TSETUP.isOpen()) << width;
@@ -77,7 +71,7 @@ TEST_F(ModelFixture, EnsureTransactionTwiceStartsOneTransaction) {
     model.ExecSql("insert into md (id) values (1)");
     model.EnsureTransaction(); // must not end or restart the transaction holding the insert
     model.IBTransaction1.commit();
-    EXPECT_EQ(test::queryValue(name, server.password, "select count(*) from md"), "1");
+    EXPECT_EQ(db->queryValue("select count(*) from md"), "1");
 }
 
 TEST_F(ModelFixture, ExecSqlRightAfterExecSqlCommitFails) {
@@ -86,7 +80,7 @@ TEST_F(ModelFixture, ExecSqlRightAfterExecSqlCommitFails) {
     model.ExecSqlCommit("update setup set nom='A'");
     EXPECT_FALSE(model.IBTransaction1.isActive());
     EXPECT_THROW(model.ExecSql("update setup set nom='B'"), platform::DatabaseError);
-    EXPECT_EQ(test::queryValue(name, server.password, "select nom from setup"), "A" + std::string(59, ' '));
+    EXPECT_EQ(db->queryValue("select nom from setup"), "A" + std::string(59, ' '));
 }
 
 TEST_F(ModelFixture, ExecSqlCommitCommitsNothingWhenTheStatementFails) {
@@ -96,7 +90,7 @@ TEST_F(ModelFixture, ExecSqlCommitCommitsNothingWhenTheStatementFails) {
     EXPECT_THROW(model.ExecSqlCommit("update nowhere set x=1"), platform::DatabaseError);
     EXPECT_TRUE(model.IBTransaction1.isActive());
     model.IBTransaction1.rollback();
-    EXPECT_EQ(test::queryValue(name, server.password, "select nom from setup"), "Clinique du Parc" + std::string(44, ' '));
+    EXPECT_EQ(db->queryValue("select nom from setup"), "Clinique du Parc" + std::string(44, ' '));
 }
 
 TEST_F(ModelFixture, TheEndOfATransactionClosesItsDataSets) {
@@ -114,7 +108,8 @@ TEST_F(ModelFixture, BlobParameterByNameRoundTripsEveryByteValue) {
     for (int i = 0; i < 256; ++i)
         all += static_cast<char>(i);
     model.EnsureTransaction();
-    model.IBSQL1.setSql("insert into maj (nom,description,DATES,FICHIER) VALUES ('X:Y','l''image :x','2004',:image)");
+    model.IBSQL1.setSql(
+        "insert into maj (nom,description,DATES,FICHIER) VALUES ('X:Y','l''image :x','2004',:image)");
     model.IBSQL1.setBlobParameter("image", all);
     model.IBSQL1.execute();
     model.IBTransaction1.commit();

@@ -75,25 +75,6 @@ protected:
     std::vector<std::string> words;
 };
 
-// Another workstation of the clinic, with a transaction of its own.
-struct Workstation {
-    platform::FbAttachment attachment;
-    platform::FbTransaction transaction;
-    platform::FbStatement statement;
-    Workstation(
-        const std::string& name, const std::string& password,
-        platform::TransactionOptions options = platform::TransactionOptions::readCommittedRecVersionNoWait())
-        : transaction(attachment, options), statement(attachment, transaction) {
-        attachment.attach(name, "sysdba", password);
-    }
-    void run(const std::string& sql) {
-        if (!transaction.isActive())
-            transaction.start();
-        statement.prepare(sql);
-        statement.execute();
-    }
-};
-
 const std::string kFirstLine =
     fr("Renumérotation des codes de diagnostic non terminée, les lignes de la table DIAG sont restées telles "
        "quelles.\n");
@@ -358,8 +339,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DiagFixture, AWorkstationWritingDiagIsWaitedForThenTheMigrationGivesUp) {
     fillDiag(40);
-    Workstation workstation(name, server.password);
-    workstation.run("update diag set desc_ramq = 'en cours' where diag = 'D7'");
+    test::OtherConnection workstation(name, server.password);
+    workstation.execute("update diag set desc_ramq = 'en cours' where diag = 'D7'");
     const auto before = wholeContent();
     addPackageRow("UPDATEDIAG");
     recordWords(1);
@@ -379,19 +360,19 @@ TEST_F(DiagFixture, AWorkstationWritingDiagIsWaitedForThenTheMigrationGivesUp) {
     EXPECT_EQ(wholeContent(), before);
 
     // The workstation's own change is not lost, and the table holds every row once.
-    workstation.transaction.commit();
+    workstation.commit();
     EXPECT_EQ(queryValue("select count(*) from diag where desc_ramq starting with 'en cours'"), "1");
     EXPECT_EQ(queryValue("select count(*) from diag"), "40");
 }
 
 TEST_F(DiagFixture, AWorkstationThatEndsItsChangeWhileWaitedForIsRenumberedWithIt) {
     fillDiag(40);
-    Workstation workstation(name, server.password);
-    workstation.run("update diag set desc_ramq = 'en cours' where diag = 'D7'");
+    test::OtherConnection workstation(name, server.password);
+    workstation.execute("update diag set desc_ramq = 'en cours' where diag = 'D7'");
     addPackageRow("UPDATEDIAG");
     view.onProcessMessages = [&] {
-        if (workstation.transaction.isActive())
-            workstation.transaction.commit();
+        if (workstation.inTransaction())
+            workstation.commit();
     };
 
     EXPECT_EQ(failureOfDiag(std::chrono::seconds(20)), "<completed>");
@@ -412,9 +393,9 @@ TEST_F(DiagFixture, ARowAWorkstationInsertsDuringTheCopyIsKeptOnceWithANumberOfI
             return;
         // A workstation that does not wait is told at once that DIAG is being written.
         try {
-            Workstation hurried(name, server.password);
-            hurried.run("insert into diag (diag, code) values ('Presse', 'P')");
-            hurried.transaction.commit();
+            test::OtherConnection hurried(name, server.password);
+            hurried.execute("insert into diag (diag, code) values ('Presse', 'P')");
+            hurried.commit();
         } catch (const platform::DatabaseError& error) {
             refusedAtOnce = error.what();
         }

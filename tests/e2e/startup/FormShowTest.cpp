@@ -220,14 +220,43 @@ TEST_F(FormShow, AnEscompteColumnThatAnotherWorkstationIsAddingIsNoFailure) {
     EXPECT_TRUE(countdownStarted);
 }
 
+// Without a settings row the start ends as it always has once the column is there; the column is
+// told present or added all the same.
 TEST_F(FormShow, AnEmptySetupIsNotTakenForAMissingEscompteColumn) {
-    StartupFolder folder(mainServer(), {.nomWidth = 60, .withEscompte = true});
-    folder.execute({"delete from setup"});
-    ASSERT_NO_FATAL_FAILURE(showWindow(folder));
+    for (const bool withEscompte : {true, false}) {
+        SCOPED_TRACE(withEscompte ? "column present" : "column missing");
+        StartupFolder folder(mainServer(), {.nomWidth = 60, .withEscompte = withEscompte});
+        folder.execute({"delete from setup"});
+        ASSERT_NO_FATAL_FAILURE(showWindow(folder));
 
-    for (const std::string& message : crashMessages)
-        EXPECT_EQ(message.find("ESCOMPTE"), std::string::npos) << message;
-    EXPECT_TRUE(folder.setupHasColumn("ESCOMPTE"));
+        for (const std::string& message : crashMessages)
+            EXPECT_EQ(message.find("ESCOMPTE"), std::string::npos) << message;
+        EXPECT_TRUE(folder.setupHasColumn("ESCOMPTE"));
+        form.reset();
+        crashMessages.clear();
+    }
+}
+
+// Another workstation holds the settings row in an open transaction while this one starts: the
+// column's presence comes from the system tables, the settings are read as last committed, and
+// the start goes on without waiting for that transaction.
+TEST_F(FormShow, ASettingsRowLockedByAnotherWorkstationIsNoMissingColumn) {
+    for (const bool withEscompte : {true, false}) {
+        SCOPED_TRACE(withEscompte ? "column present" : "column missing");
+        StartupFolder folder(mainServer(), {.nomWidth = 60, .withEscompte = withEscompte});
+        OtherConnection otherWorkstation(folder.databaseName(), folder.server().password);
+        otherWorkstation.execute("update setup set nom = 'En cours de saisie', client = 'AUTRE'");
+        ASSERT_NO_FATAL_FAILURE(showWindow(folder));
+
+        EXPECT_TRUE(crashMessages.empty()) << crashMessages.front();
+        EXPECT_EQ(logLines(), joined({{kConnecting, folder.databaseName()}, kDefaultSummary}));
+        EXPECT_TRUE(countdownStarted);
+        EXPECT_TRUE(otherWorkstation.inTransaction()) << "the other workstation's transaction was ended";
+        otherWorkstation.rollback();
+        EXPECT_TRUE(folder.setupHasColumn("ESCOMPTE"));
+        form.reset();
+        crashMessages.clear();
+    }
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // servers, that database with its settings row, and a program file "maj_kliso.exe".
 
 #include "FirebirdFixtures.h"
+#include "TestDatabase.h"
 
 #include <string>
 #include <vector>
@@ -17,8 +18,8 @@ public:
     std::string file(const std::string& name) const { return m_programFolder.file(name); }
     const std::string& path() const { return m_programFolder.path(); }
     std::string programFile() const { return file("maj_kliso.exe"); }
-    const std::string& databaseName() const { return m_databaseName; }
-    const FirebirdServer& server() const { return m_server; }
+    const std::string& databaseName() const { return m_database.name(); }
+    const FirebirdServer& server() const { return m_database.server(); }
 
     // Statements and selects on the clinic database, with the server's own password.
     void execute(const std::vector<std::string>& statements) const;
@@ -29,10 +30,8 @@ public:
     void addMajRow(const std::string& nom, const std::string& dates, const std::string& fichier) const;
 
 private:
-    FirebirdServer m_server;
-    TempFolder m_databaseFolder;
+    TestDatabase m_database;
     TempFolder m_programFolder;
-    std::string m_databaseName;
 };
 
 } // namespace halvio::test

@@ -48,12 +48,9 @@ std::string noise(size_t size, unsigned seed) {
 }
 
 InstallFixture::InstallFixture() {
-    createClinicDatabase(database, server.password);
-    execute(
-        database, server.password,
+    clinic.execute(
         {"insert into setup (nom, client, maj) values ('Clinique du Parc', 'C1234', '2004-05-11 14:03:22')"});
-    model.IB.setConnectionName(database);
-    model.IB.setPassword(server.password);
+    clinic.configure(model.IB);
     model.IB.open();
     model.tmem.open();
     uz.setPassword(secrets::kPackagePassword);
@@ -78,19 +75,19 @@ void InstallFixture::addPackage(const std::string& nom, const std::string& descr
 }
 
 std::vector<std::vector<std::string>> InstallFixture::majRows() const {
-    return query(database, server.password, "select nom, description, dates, fichier from maj order by nom");
+    return clinic.query("select nom, description, dates, fichier from maj order by nom");
 }
 
 std::string InstallFixture::setupStamp() const {
-    return queryValue(database, server.password, "select maj from setup");
+    return clinic.queryValue("select maj from setup");
 }
 
 void InstallFixture::sql(const std::string& statement) const {
-    execute(database, server.password, {statement});
+    clinic.execute({statement});
 }
 
 std::string InstallFixture::sqlValue(const std::string& select) const {
-    return queryValue(database, server.password, select);
+    return clinic.queryValue(select);
 }
 
 std::vector<std::string> InstallFixture::etats() const {

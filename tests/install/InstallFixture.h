@@ -8,6 +8,7 @@
 #include "Model.h"
 #include "RecordingView.h"
 #include "RunContext.h"
+#include "TestDatabase.h"
 #include "ZipReader.h"
 
 #include <gtest/gtest.h>
@@ -74,9 +75,7 @@ protected:
     std::vector<std::string> etats() const;
 
     TempFolder programFolder;
-    TempFolder databaseFolder;
-    FirebirdServer server = mainServer();
-    std::string database = server.nameOf(databaseFolder.file("kliso.ib"));
+    TestDatabase clinic;
     TransferView view;
     Model model{view};
     // Limits short enough that a host that stalls on purpose costs a test about two seconds.

@@ -46,7 +46,7 @@ protected:
     }
     std::vector<std::string> column(const std::string& select) const {
         std::vector<std::string> values;
-        for (const auto& row : test::query(database, server.password, select))
+        for (const auto& row : clinic.query(select))
             values.push_back(row.at(0));
         return values;
     }
@@ -69,7 +69,7 @@ protected:
 } // namespace
 
 TEST_F(InstallationConcurrency, AScriptLineWaitsForARecordAnotherWorkstationHoldsAndAppliesOnce) {
-    OtherConnection other(database, server.password);
+    OtherConnection other(clinic.name(), clinic.password());
     other.execute("update md set actif = 5 where id = 1");
     view.onProcessMessages = [&] { // the other workstation ends its work once this one waits for it
         if (other.inTransaction() && !view.log.empty())
@@ -90,7 +90,7 @@ TEST_F(InstallationConcurrency, AScriptLineWaitsForARecordAnotherWorkstationHold
 
 TEST_F(InstallationConcurrency, TheRecordWaitsForTheMajRowAnotherWorkstationHolds) {
     sql("insert into maj (nom, description, dates) values ('PKG_A', 'ancien', '2001.01.01 00:00:00')");
-    OtherConnection other(database, server.password);
+    OtherConnection other(clinic.name(), clinic.password());
     other.execute("update maj set description = 'en cours' where nom = 'PKG_A'");
     view.onProcessMessages = [&] {
         if (other.inTransaction())
@@ -114,7 +114,7 @@ TEST_F(InstallationConcurrency, ARecordStillLockedAfterTheWaitStopsThePackageAnd
     publicHost.serve(path("sql_suite.zip"), packageArchive("insert into site (id, nom) values (3, 'suite')"));
     addPackage("SQL_COMPTE");
     addPackage("SQL_SUITE");
-    OtherConnection other(database, server.password);
+    OtherConnection other(clinic.name(), clinic.password());
     other.execute("update md set actif = 5 where id = 1");
     model.lockConflictWait = 2s;
 

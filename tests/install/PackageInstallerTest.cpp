@@ -48,7 +48,7 @@ protected:
     }
     std::vector<std::string> mdIds() const {
         std::vector<std::string> ids;
-        for (const auto& row : test::query(database, server.password, "select id from md order by id"))
+        for (const auto& row : clinic.query("select id from md order by id"))
             ids.push_back(row[0]);
         return ids;
     }

@@ -339,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DiagFixture, AWorkstationWritingDiagIsWaitedForThenTheMigrationGivesUp) {
     fillDiag(40);
-    test::OtherConnection workstation(name, server.password);
+    test::OtherConnection workstation(database.name(), database.password());
     workstation.execute("update diag set desc_ramq = 'en cours' where diag = 'D7'");
     const auto before = wholeContent();
     addPackageRow("UPDATEDIAG");
@@ -367,7 +367,7 @@ TEST_F(DiagFixture, AWorkstationWritingDiagIsWaitedForThenTheMigrationGivesUp) {
 
 TEST_F(DiagFixture, AWorkstationThatEndsItsChangeWhileWaitedForIsRenumberedWithIt) {
     fillDiag(40);
-    test::OtherConnection workstation(name, server.password);
+    test::OtherConnection workstation(database.name(), database.password());
     workstation.execute("update diag set desc_ramq = 'en cours' where diag = 'D7'");
     addPackageRow("UPDATEDIAG");
     view.onProcessMessages = [&] {
@@ -393,17 +393,15 @@ TEST_F(DiagFixture, ARowAWorkstationInsertsDuringTheCopyIsKeptOnceWithANumberOfI
             return;
         // A workstation that does not wait is told at once that DIAG is being written.
         try {
-            test::OtherConnection hurried(name, server.password);
+            test::OtherConnection hurried(database.name(), database.password());
             hurried.execute("insert into diag (diag, code) values ('Presse', 'P')");
             hurried.commit();
         } catch (const platform::DatabaseError& error) {
             refusedAtOnce = error.what();
         }
         // One that waits gets its row in as soon as the renumbering has committed.
-        insert = std::thread([this] {
-            test::execute(name, server.password,
-                          {"insert into diag (diag, code, md) values ('Nouveau', 'N', 9)"});
-        });
+        insert = std::thread(
+            [this] { execute({"insert into diag (diag, code, md) values ('Nouveau', 'N', 9)"}); });
     };
 
     EXPECT_EQ(failureOfDiag(), "<completed>");

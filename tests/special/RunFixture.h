@@ -7,6 +7,7 @@
 #include "Model.h"
 #include "RecordingView.h"
 #include "RunContext.h"
+#include "TestDatabase.h"
 #include "WorkstationNotifier.h"
 #include "ZipReader.h"
 
@@ -24,15 +25,13 @@ protected:
 
     // Appends a package row named nom to tmem and leaves it current, as the transfer does.
     void addPackageRow(const std::string& nom);
-    void execute(const std::vector<std::string>& statements) const;
-    std::vector<std::vector<std::string>> query(const std::string& sql) const;
-    std::string queryValue(const std::string& sql) const;
+    void execute(const std::vector<std::string>& statements) const { database.execute(statements); }
+    std::vector<std::vector<std::string>> query(const std::string& sql) const { return database.query(sql); }
+    std::string queryValue(const std::string& sql) const { return database.queryValue(sql); }
     std::string programPath(const std::string& name) const { return programFolder.file(name); }
 
-    TempFolder databaseFolder;
+    TestDatabase database;
     TempFolder programFolder;
-    FirebirdServer server = mainServer();
-    std::string name = server.nameOf(databaseFolder.file("kliso.ib"));
     RecordingView view;
     Model model{view};
     platform::HttpClient http;

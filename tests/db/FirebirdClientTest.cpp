@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace halvio;
 using namespace halvio::platform;
 using halvio::test::OtherConnection;
@@ -147,6 +150,37 @@ TEST(FirebirdClient, BytesPassUnchanged) {
     EXPECT_EQ(c.statement().asText(0), accents);
     EXPECT_EQ(c.statement().asText(1), "2004.05.12 10:22:33 "); // CHAR(20) keeps its padding
     EXPECT_EQ(c.statement().asBlob(2), all);
+}
+
+// A blob is written and read in segments of at most 32 KiB: values on either side of a segment's
+// edge, and one of several segments, come back whole, in one transaction as in the next.
+TEST(FirebirdClient, BlobsOfAnySizeComeBackWhole) {
+    const TestDatabase db;
+    const size_t sizes[] = {0, 1, 32767, 32768, 32769, 3 * 32768 + 17};
+    std::vector<std::string> values;
+    for (const size_t size : sizes) {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>((i * 7 + size) % 251);
+        values.push_back(std::move(bytes));
+    }
+
+    OtherConnection c(db.name(), db.password());
+    c.transaction().start();
+    for (size_t i = 0; i < values.size(); ++i) {
+        c.statement().prepare("insert into maj (nom, fichier) values ('" + std::to_string(i) + "', ?)");
+        c.statement().setBlobParameter(0, values[i]);
+        c.statement().execute();
+    }
+    c.commit();
+
+    c.execute("select fichier from maj order by nom");
+    for (size_t i = 0; i < values.size(); ++i) {
+        ASSERT_TRUE(c.statement().fetch()) << sizes[i];
+        EXPECT_FALSE(c.statement().isNull(0)) << sizes[i];
+        EXPECT_EQ(c.statement().asBlob(0), values[i]) << sizes[i];
+    }
+    EXPECT_FALSE(c.statement().fetch());
 }
 
 TEST(FirebirdClient, ClosingTheConnectionCommitsItsTransactions) {

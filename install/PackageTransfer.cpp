@@ -53,7 +53,8 @@ void endRunAfterFailedDownload(RunContext& run, const std::string& fileName, con
     run.view.showPlainMessage(fr("Le fichier ") + fileName + fr(" n'a pas pu être téléchargé ou enregistré."),
                               error.what());
     run.model.log(fr("Impossible de récupérer le fichier"));
-    run.view.showMessageForm(fr("Impossible de récupérer le fichier! Réessayer plus tard."), 80);
+    run.view.showMessageForm(fr("Impossible de récupérer le fichier! Réessayer plus tard."),
+                             messagemode::kAttention);
     run.view.closeWindow();
 }
 
@@ -64,7 +65,7 @@ void endRunAfterFailedPackage(RunContext& run, const std::string& nom, const Pac
     run.view.showPlainMessage(fr("Le paquet ") + nom + fr(" n'a pas pu être installé."), failure.what());
     run.model.log(failure.what());
     run.model.log(failure.notice());
-    run.view.showMessageForm(failure.notice(), 80);
+    run.view.showMessageForm(failure.notice(), messagemode::kAttention);
     closeClinicDatabase(run.model);
     run.view.closeWindow();
 }

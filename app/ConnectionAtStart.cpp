@@ -4,6 +4,7 @@
 #include "ConnectionSecrets.h"
 #include "DateTime.h"
 #include "Files.h"
+#include "KlisoIni.h"
 #include "Model.h"
 #include "RunContext.h"
 #include "RunView.h"
@@ -42,7 +43,7 @@ bool openClinicDatabase(RunContext& context) {
     const std::optional<FailedOpen> first = openWith(model, secrets::kFirstDatabasePassword);
     if (!first)
         return true;
-    const ConnectionSituation situation{platform::fileExists(context.programFolder + "kliso.ini"),
+    const ConnectionSituation situation{platform::fileExists(klisoIniPath(context.programFolder)),
                                         context.programFolder, model.IB.connectionName()};
     const std::optional<FailedOpen> second = openWith(model, secrets::kFallbackDatabasePassword);
     if (!second) {
@@ -84,7 +85,7 @@ void connectAtStart(RunContext& context) {
     model.log(fr("Connecté."));
 
     model.EnsureTransaction();
-    model.ExecSql("Select dates,fichier from maj where nom='MAJ_KLISO'");
+    model.ExecSql(kUpdaterSelect);
     if (checkSelfUpdateAtStart(context))
         return;
     model.IBSQL1.close();
@@ -92,7 +93,8 @@ void connectAtStart(RunContext& context) {
     ensureEscompteColumn(model);
 
     model.OpenSetup();
-    view.setClientMajCaption(model.TSETUP.isNull("MAJ") ? std::string() : DateToText(model.TSETUP.dateTime("MAJ")));
+    view.setClientMajCaption(model.TSETUP.isNull("MAJ") ? std::string()
+                                                        : DateToText(model.TSETUP.dateTime("MAJ")));
     model.log("Compte:" + model.TSETUP.text("CLIENT"));
     model.log(fr("Enregistré à :") + model.TSETUP.text("NOM"));
     view.startCountdown();

@@ -2,6 +2,7 @@
 
 #include "Files.h"
 #include "Fonction.h"
+#include "ProgramPath.h"
 #include "TextLines.h"
 
 #include <optional>
@@ -16,6 +17,10 @@ bool isNamed(std::string_view line, std::string_view key) {
 }
 
 } // namespace
+
+std::string klisoIniPath(std::string_view programFolder) {
+    return platform::joinPath(programFolder, "kliso.ini");
+}
 
 std::string iniValue(const std::vector<std::string>& lines, std::string_view key) {
     for (const std::string& line : lines) {

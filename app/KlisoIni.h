@@ -8,6 +8,9 @@
 
 namespace halvio {
 
+// The path of kliso.ini in the program folder.
+std::string klisoIniPath(std::string_view programFolder);
+
 // The value of key: everything after the first "=" of the first line whose text before that "="
 // equals key ignoring ASCII case. Nothing is trimmed ("SERVEUR =x" does not count for SERVEUR).
 // Empty when no line counts.

@@ -8,6 +8,7 @@
 #include "KlisoIni.h"
 #include "MessageForm.h"
 #include "PackageTransfer.h"
+#include "ProgramPath.h"
 #include "ProxySetting.h"
 #include "ProxyText.h"
 #include "SpeedButton.h"
@@ -26,25 +27,20 @@
 #include <QScrollBar>
 #include <QShowEvent>
 
+#include <chrono>
 #include <cstdlib>
 
 namespace halvio {
 
-namespace {
-std::string folderOf(const std::string& file) {
-    const size_t separator = file.find_last_of('/');
-    return separator == std::string::npos ? std::string() : file.substr(0, separator + 1);
-}
-} // namespace
-
 TFtpform::TFtpform(const std::string& programFile)
     : model(*this), HTTP(platform::HttpClient::Options{true}), httplocal(notificationClientOptions()),
-      layout(*this, model.tmem), runLog(folderOf(programFile) + "maj_kliso.log"),
-      crashReport(folderOf(programFile) + "maj_kliso.err"),
-      context{*this, model, HTTP, httplocal, uz, programFile, folderOf(programFile), 0, {}, {}, {}} {
+      layout(*this, model.tmem), runLog(platform::joinPath(platform::folderOf(programFile), "maj_kliso.log")),
+      crashReport(platform::joinPath(platform::folderOf(programFile), "maj_kliso.err")),
+      context{*this, model, HTTP, httplocal, uz, programFile, platform::folderOf(programFile),
+              0,     {},    {},   {}} {
     setObjectName("Ftpform");
     Timer1.setInterval(1000);
-    Timer3.setInterval(10000);
+    Timer3.setInterval(std::chrono::seconds(kCloseDelaySeconds));
     Timer3.setSingleShot(true);
     connect(&Timer1, &QTimer::timeout, this,
             [this] { crashReport.guard("Timer1Timer", [this] { Timer1Timer(); }); });
@@ -64,16 +60,11 @@ TFtpform::TFtpform(const std::string& programFile)
     model.IB.attachment().setIdle(paintAndTimers);
     model.ibfax.attachment().setIdle(paintAndTimers);
     uz.setIdle(paintAndTimers);
-    platform::HttpEvents events;
-    events.workBegin = [this](std::int64_t expected) { HTTPWorkBegin(expected); };
-    events.work = [this](std::int64_t count) { HTTPWork(count); };
-    events.status = [this](const std::string& text) { HTTPStatus(text); };
-    HTTP.setEvents(std::move(events));
+    HTTP.setEvents(transferProgressEvents(context));
 
-    context.Button1Click = [this] { Button1Click(); };
     context.Button3Click = [this] { Button3Click(); };
     context.saveBetaFlag = [this](bool directConnection) {
-        rewriteBetaFlag(context.programFolder + "kliso.ini", directConnection);
+        rewriteBetaFlag(klisoIniPath(context.programFolder), directConnection);
     };
 
     runLog.startRun(fr("===== Démarrage de la mise à jour par internet : ") + programFile);
@@ -89,7 +80,7 @@ TFtpform::~TFtpform() = default;
 void TFtpform::FormCreate() {
     // Every date the run writes or compares uses the fixed formats, whatever the workstation says.
     QLocale::setDefault(QLocale::c());
-    const std::string iniFile = context.programFolder + "kliso.ini";
+    const std::string iniFile = klisoIniPath(context.programFolder);
     if (platform::fileExists(iniFile)) {
         const KlisoIniSettings settings = settingsFromKlisoIni(readKlisoIni(iniFile));
         model.IB.setConnectionName(settings.clinicConnection);
@@ -163,7 +154,8 @@ void TFtpform::endRunAfterError() {
     // itself.
     Timer1.stop();
     layout.Button1->setEnabled(false);
-    model.log(fr("Mise à jour interrompue par une erreur inattendue. Fermeture dans 10 secondes."));
+    model.log(fr("Mise à jour interrompue par une erreur inattendue. Fermeture dans ") + closeDelayText() +
+              ".");
     Timer3.start();
 }
 
@@ -288,8 +280,8 @@ int TFtpform::showMessageForm(std::string_view text, int mode) {
 }
 
 void TFtpform::showInformation(std::string_view text, std::string_view details) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), qtextFromCp1252(text), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), qtextFromCp1252(text),
+                    QMessageBox::Ok, this);
     box.setObjectName("information");
     if (!details.empty())
         box.setDetailedText(qtextFromCp1252(details));
@@ -297,8 +289,8 @@ void TFtpform::showInformation(std::string_view text, std::string_view details) 
 }
 
 void TFtpform::showPlainMessage(std::string_view text, std::string_view details) {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), qtextFromCp1252(text), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), qtextFromCp1252(text),
+                    QMessageBox::Ok, this);
     box.setObjectName("plainmessage");
     if (!details.empty())
         box.setDetailedText(qtextFromCp1252(details));

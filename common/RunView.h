@@ -9,8 +9,30 @@
 namespace halvio {
 
 enum class GaugeId { CurrentFile /* p1 */, AllFiles /* p2 */ };
-enum class CheckBoxId { NoProxy /* CheckBox3 */, TransferStructure /* CheckBox1 */, DirectConnection /* CheckBox2 */ };
+enum class CheckBoxId {
+    NoProxy /* CheckBox3 */,
+    TransferStructure /* CheckBox1 */,
+    DirectConnection /* CheckBox2 */
+};
 enum class PanelId { EndPanel /* Panel1 */, DiagNotice /* Panel5 */ };
+
+// The window closes by itself this long after a run ends (Timer3); the notices of the end say so.
+inline constexpr int kCloseDelaySeconds = 10;
+
+// The delay as those notices give it, "10 secondes" (ASCII, so Windows-1252 as it is).
+inline std::string closeDelayText() {
+    return std::to_string(kCloseDelaySeconds) + " secondes";
+}
+
+// The modes of the message dialog that the run uses. The dialog reads a mode digit by digit: 7 is
+// the white "Information!" form, 8 the yellow "Attention!" one with a beep, 0 shows Enter-OK beside
+// Esc-Annuler, which is always there, a 0 in second place gives Enter-OK the focus, and a minus sign
+// closes the form by itself after its time-out.
+namespace messagemode {
+inline constexpr int kInformation = 70;
+inline constexpr int kAttention = 80;
+inline constexpr int kAttentionClosingByItself = -80; // for a notice that nobody may be there to answer
+} // namespace messagemode
 
 // Every text given or returned here is Windows-1252 bytes.
 class RunView {

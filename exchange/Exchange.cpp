@@ -14,7 +14,11 @@
 
 namespace halvio {
 
-void runExchange(RunContext& ctx, const Clock& now) {
+namespace {
+
+// One pass of the exchange, from the start of the run to the applied reply; a pass that ends
+// without the service's answer says why.
+ServiceOutcome runPass(RunContext& ctx, const Clock& now) {
     RunView& view = ctx.view;
     view.stopCountdown();
     if (view.isChecked(CheckBoxId::NoProxy))
@@ -33,9 +37,19 @@ void runExchange(RunContext& ctx, const Clock& now) {
     const std::string body = reportBody(report.lines);
     platform::ByteBuffer reply;
     ReplyCredentials credentials{std::string(vendorPublicKey()), {}, {}};
-    if (!exchangeWithService(ctx, report.client, body, reply, credentials))
-        return;
-    applyPackageListReply(ctx, reply.view(), now, &credentials);
+    const ServiceOutcome outcome = exchangeWithService(ctx, report.client, body, reply, credentials);
+    if (outcome == ServiceOutcome::Answered)
+        applyPackageListReply(ctx, reply.view(), now, &credentials);
+    return outcome;
+}
+
+} // namespace
+
+void runExchange(RunContext& ctx, const Clock& now) {
+    // The exchange ticks CheckBox3 before it asks for the repetition, so the run normally goes once
+    // more and no further; only a user who unticks the box meanwhile earns another pass.
+    while (runPass(ctx, now) == ServiceOutcome::RepeatWithoutProxy) {
+    }
 }
 
 } // namespace halvio

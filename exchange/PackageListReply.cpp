@@ -3,6 +3,7 @@
 #include "Files.h"
 #include "Fonction.h"
 #include "Model.h"
+#include "ProgramPath.h"
 #include "ReplyAuthenticity.h"
 #include "ReplyGrammar.h"
 #include "RunContext.h"
@@ -101,7 +102,7 @@ void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock&
     RunView& view = ctx.view;
     model.log(fr("Récupération de la liste des mises à jour..."));
     const std::vector<std::string> lines = splitLines(reply);
-    platform::writeWholeFile(ctx.programFolder + "test.txt", joinCrLfLines(lines));
+    platform::writeWholeFile(platform::joinPath(ctx.programFolder, "test.txt"), joinCrLfLines(lines));
 
     // Checked whole before anything is applied, so that a reply the run cannot use leaves the
     // database as it was (and SETUP.MAJ too: the service's answer was not understood).
@@ -119,7 +120,7 @@ void applyPackageListReply(RunContext& ctx, std::string_view reply, const Clock&
 
     if (model.tmem.rowCount() > 0) {
         ctx.Button3Click();
-        model.log(fr("Mise à jour terminer. fermeture dans 10 secondes."));
+        model.log(fr("Mise à jour terminer. fermeture dans ") + closeDelayText() + ".");
         view.setPanelVisible(PanelId::EndPanel, true);
         view.startCloseTimer();
         return;

@@ -2,6 +2,7 @@
 
 #include "ByteBuffer.h"
 #include "Fonction.h"
+#include "HostFallback.h"
 #include "HttpClient.h"
 #include "Model.h"
 #include "ReplyAuthenticity.h"
@@ -36,39 +37,41 @@ std::string unreachableServiceText() {
            fr(" Vérifier votre connection internet et réssayer plus tard!");
 }
 
-bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_view body,
-                         platform::ByteBuffer& reply, ReplyCredentials& credentials) {
+ServiceOutcome exchangeWithService(RunContext& ctx, std::string_view client, std::string_view body,
+                                   platform::ByteBuffer& reply, ReplyCredentials& credentials) {
     RunView& view = ctx.view;
     view.setCaption(view.caption() + proxyCaptionSuffix(ctx.http.proxyHost(), ctx.http.proxyPort()));
 
     std::string lastError;
-    for (const ReportEndpoint& endpoint : reportEndpoints()) {
-        ctx.model.log(endpoint.logLine);
-        try {
+    const std::exception_ptr failure = tryEachHost<ReportEndpoint>(
+        reportEndpoints(),
+        [&](const ReportEndpoint& endpoint) {
+            ctx.model.log(endpoint.logLine);
             reply.clear();
             if (credentials.isSigned())
                 ctx.http.post(reportAddress(endpoint.host, client), body, reply,
                               freshNonceHeaders(credentials), credentials.headers);
             else
                 ctx.http.post(reportAddress(endpoint.host, client), body, reply);
-            return true;
-        } catch (const std::exception& error) {
+        },
+        [&](const HostFailure<ReportEndpoint>& failed) {
             // Whatever ends an attempt passes on to the next endpoint.
-            lastError = error.what();
-        }
-    }
+            lastError = failed.error.what();
+            return AfterFailure::TryNextHost;
+        });
+    if (!failure)
+        return ServiceOutcome::Answered;
     reply.clear();
 
     if (!view.isChecked(CheckBoxId::NoProxy)) {
         // A proxy that lets nothing through is the usual cause: the whole run once more without it.
         ctx.model.log(fr("Désactivation du proxy"));
         view.setChecked(CheckBoxId::NoProxy, true);
-        ctx.Button1Click();
-        return false;
+        return ServiceOutcome::RepeatWithoutProxy;
     }
     view.showInformation(unreachableServiceText(), lastError);
     view.closeWindow();
-    return false;
+    return ServiceOutcome::Unreachable;
 }
 
 } // namespace halvio

@@ -34,13 +34,18 @@ std::string proxyCaptionSuffix(std::string_view proxyHost, std::int32_t proxyPor
 // notice's details.
 std::string unreachableServiceText();
 
-// Posts `body` to each endpoint in turn until one answers in the 200 range. Returns true with
-// that answer's body in `reply`. Returns false when this run is over: after three failures it
-// has either ticked CheckBox3 and run the exchange again through ctx.Button1Click (when the box
-// was not ticked), or shown the notice and closed the window. In signed mode (a public key in
-// `credentials`) every attempt sends a fresh nonce, and `credentials` ends holding the nonce and the
-// reply headers of the attempt that answered.
-bool exchangeWithService(RunContext& ctx, std::string_view client, std::string_view body,
-                         platform::ByteBuffer& reply, ReplyCredentials& credentials);
+enum class ServiceOutcome {
+    Answered,           // the reply holds the body of the answer in the 200 range
+    RepeatWithoutProxy, // CheckBox3 is now ticked: the caller runs the whole exchange once more
+    Unreachable,        // the notice was shown and the window closed: the run is over
+};
+
+// Posts `body` to each endpoint in turn until one answers in the 200 range. After three failures,
+// when CheckBox3 was not ticked, it is ticked for the repetition without proxy; otherwise the notice
+// is shown and the window closed. In signed mode (a public key in `credentials`) every attempt sends
+// a fresh nonce, and `credentials` ends holding the nonce and the reply headers of the attempt that
+// answered.
+ServiceOutcome exchangeWithService(RunContext& ctx, std::string_view client, std::string_view body,
+                                   platform::ByteBuffer& reply, ReplyCredentials& credentials);
 
 } // namespace halvio

@@ -1,6 +1,7 @@
 #include "PackageDownload.h"
 
 #include "ByteBuffer.h"
+#include "HostFallback.h"
 #include "HttpClient.h"
 #include "Model.h"
 #include "PackageNames.h"
@@ -21,22 +22,22 @@ std::vector<std::string> packageHosts(bool directConnection) {
 
 void downloadPackage(RunContext& run, const std::string& fileName, platform::ByteBuffer& buffer) {
     const bool directConnection = run.view.isChecked(CheckBoxId::DirectConnection);
-    const std::vector<std::string> hosts = packageHosts(directConnection);
-    for (size_t i = 0; i < hosts.size(); ++i) {
-        try {
-            run.http.get(packageAddress(hosts[i], fileName), buffer);
-            return;
-        } catch (const std::exception&) {
+    const std::exception_ptr failure = tryEachHost<std::string>(
+        packageHosts(directConnection),
+        [&](const std::string& host) { run.http.get(packageAddress(host, fileName), buffer); },
+        [&](const HostFailure<std::string>& failed) {
+            // The public web host is the only host without the direct connection: its failure
+            // is the package's own, told by the transfer.
             if (!directConnection)
-                throw;
-            run.model.log(fr("impossible de recupérer de ") + hosts[i]);
-            if (i + 1 == hosts.size()) {
+                return AfterFailure::GiveUp;
+            run.model.log(fr("impossible de recupérer de ") + failed.host);
+            if (failed.last)
                 run.view.showPlainMessage(
                     fr("impossible de récupérer le fichier!\r\nDésactiver votre antivirus."));
-                throw;
-            }
-        }
-    }
+            return AfterFailure::TryNextHost;
+        });
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace halvio

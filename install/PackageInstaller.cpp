@@ -60,7 +60,7 @@ std::string unpackPackage(platform::ZipReader& uz, const std::string& packagePat
     {
         ArchiveGuard guard(uz);
         uz.open(packagePath);
-        content = uz.extract(uz.entryName(0));
+        content = uz.extractFirst();
     }
     platform::deleteFile(packagePath);
     return content;

@@ -53,7 +53,8 @@ void endRunAfterFailedDownload(RunContext& run, const std::string& fileName, con
     run.view.showPlainMessage(fr("Le fichier ") + fileName + fr(" n'a pas pu être téléchargé ou enregistré."),
                               error.what());
     run.model.log(fr("Impossible de récupérer le fichier"));
-    run.view.showMessageForm(fr("Impossible de récupérer le fichier! Réessayer plus tard."), 80);
+    run.view.showMessageForm(fr("Impossible de récupérer le fichier! Réessayer plus tard."),
+                             messagemode::kAttention);
     run.view.closeWindow();
 }
 
@@ -64,7 +65,7 @@ void endRunAfterFailedPackage(RunContext& run, const std::string& nom, const Pac
     run.view.showPlainMessage(fr("Le paquet ") + nom + fr(" n'a pas pu être installé."), failure.what());
     run.model.log(failure.what());
     run.model.log(failure.notice());
-    run.view.showMessageForm(failure.notice(), 80);
+    run.view.showMessageForm(failure.notice(), messagemode::kAttention);
     closeClinicDatabase(run.model);
     run.view.closeWindow();
 }
@@ -145,6 +146,20 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
     return installPackage(run, packagePath, fileName, record);
 }
 
+// Whether the transfer passes over tmem's current row: a row appended during the run that holds no
+// package, a name that is no plain file name (logged), or a package another workstation installed
+// meanwhile.
+bool passesOverRow(Model& model, bool appendedDuringRun) {
+    const std::string nom = Trimmed(model.tmem.current().NOM);
+    if (appendedDuringRun && nom.empty())
+        return true;
+    if (!isPlainPackageName(nom)) {
+        model.log(fr("Paquet ignoré, nom de fichier invalide : \"") + shownName(nom) + "\"");
+        return true;
+    }
+    return installedMeanwhile(model, model.tmem.current());
+}
+
 } // namespace
 
 void Button3Click(RunContext& run) {
@@ -171,17 +186,7 @@ void Button3Click(RunContext& run) {
     const size_t packageRows = tmem.rowCount();
     while (!tmem.eof()) {
         const size_t index = tmem.currentIndex();
-        const std::string nom = Trimmed(tmem.current().NOM);
-        if (index >= packageRows && nom.empty()) {
-            tmem.next();
-            continue;
-        }
-        if (!isPlainPackageName(nom)) {
-            model.log(fr("Paquet ignoré, nom de fichier invalide : \"") + shownName(nom) + "\"");
-            tmem.next();
-            continue;
-        }
-        if (installedMeanwhile(model, tmem.current())) {
+        if (passesOverRow(model, index >= packageRows)) {
             tmem.next();
             continue;
         }

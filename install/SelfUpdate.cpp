@@ -64,12 +64,11 @@ void keepRunningUpdater(RunContext& context, const std::string& reason) {
         if (model.IB.isOpen() && model.IBTransaction1.isActive())
             model.IBTransaction1.rollback();
     }
-    // "Attention", Enter-OK, and closed by itself after 30 seconds: nobody may be there to answer.
-    constexpr int kNoticeMode = -80;
+    // Closed by itself after 30 seconds: nobody may be there to answer.
     context.view.showMessageForm(
         fr("Le programme de mise à jour n'a pas pu être remplacé : l'outil de "
            "copie ne démarre pas.\r\nLa mise à jour continue avec la version actuelle."),
-        kNoticeMode);
+        messagemode::kAttentionClosingByItself);
 }
 
 // Writes and starts the copy tool, and closes the window; or, when the copy tool cannot be
@@ -113,7 +112,8 @@ bool replaceUpdaterAtStart(RunContext& context) {
 
     view.stopCountdown();
     view.showMessageForm(
-        fr("Il existe une version plus récente du programme de mise à jour!\r\nIl sera rechargé!."), 70);
+        fr("Il existe une version plus récente du programme de mise à jour!\r\nIl sera rechargé!."),
+        messagemode::kInformation);
 
     const std::string newUpdater = newUpdaterPath(context);
     platform::writeWholeFile(newUpdater, model.IBSQL1.blob("FICHIER"));

@@ -20,7 +20,7 @@ void endRun(RunContext& run, const std::string& logLine, const std::string& noti
     if (run.model.tmem.isEditing())
         run.model.tmem.post();
     run.model.log(logLine);
-    run.view.showMessageForm(notice, 80);
+    run.view.showMessageForm(notice, messagemode::kAttention);
     run.view.closeWindow();
 }
 

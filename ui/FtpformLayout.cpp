@@ -228,7 +228,17 @@ void FtpformLayout::buildPackageArea(QWidget& window, PackageTable& tmem) {
     packageArea->setObjectName(QStringLiteral("packageArea"));
     auto* stack = new QGridLayout(packageArea);
     stack->setContentsMargins(0, 0, 0, 0);
+    buildPackageGrid(tmem);
+    buildEndPanel();
 
+    // Both fill the same cell: the end panel, when shown, covers exactly the grid.
+    stack->addWidget(DBGrid2, 0, 0);
+    stack->addWidget(Panel1, 0, 0);
+    Panel1->raise();
+    Panel1->hide();
+}
+
+void FtpformLayout::buildPackageGrid(PackageTable& tmem) {
     gridModel = new PackageGridModel(tmem, packageArea);
     DBGrid2 = new QTableView(packageArea);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
@@ -265,7 +275,9 @@ void FtpformLayout::buildPackageArea(QWidget& window, PackageTable& tmem) {
                      [this] { highlightCurrentRow(); });
     QObject::connect(gridModel, &QAbstractItemModel::modelReset, DBGrid2, [this] { highlightCurrentRow(); });
     highlightCurrentRow();
+}
 
+void FtpformLayout::buildEndPanel() {
     Panel1 = new QFrame(packageArea);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setAutoFillBackground(true);
@@ -284,12 +296,6 @@ void FtpformLayout::buildPackageArea(QWidget& window, PackageTable& tmem) {
     green.setColor(QPalette::WindowText, QColor(0, 128, 0));
     Label3->setPalette(green);
     centre->addWidget(Label3);
-
-    // Both fill the same cell: the end panel, when shown, covers exactly the grid.
-    stack->addWidget(DBGrid2, 0, 0);
-    stack->addWidget(Panel1, 0, 0);
-    Panel1->raise();
-    Panel1->hide();
 }
 
 void FtpformLayout::highlightCurrentRow() {

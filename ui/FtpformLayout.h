@@ -75,6 +75,9 @@ private:
     void buildWorkArea(QWidget& window);
     void buildNotice();
     void buildPackageArea(QWidget& window, PackageTable& tmem);
+    // The grid of tmem and the end panel (Panel1) that covers it, both inside packageArea.
+    void buildPackageGrid(PackageTable& tmem);
+    void buildEndPanel();
     void highlightCurrentRow();
 };
 

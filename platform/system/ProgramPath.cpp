@@ -10,4 +10,10 @@ std::string joinPath(std::string_view folder, std::string_view name) {
     return path;
 }
 
+std::string folderOf(std::string_view file) {
+    const char separators[] = {'/', pathSeparator(), '\0'};
+    const size_t last = file.find_last_of(separators);
+    return last == std::string_view::npos ? std::string() : std::string(file.substr(0, last + 1));
+}
+
 } // namespace halvio::platform

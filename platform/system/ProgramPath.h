@@ -21,4 +21,8 @@ char pathSeparator();
 // with one). name is taken as given: "update\x.zip" is joinPath(joinPath(folder, "update"), "x.zip").
 std::string joinPath(std::string_view folder, std::string_view name);
 
+// The folder of a file path, ending with its last separator ("/" or the native one), so that
+// joinPath(folderOf(file), name) names a file beside it; empty when the path names no folder.
+std::string folderOf(std::string_view file);
+
 } // namespace halvio::platform

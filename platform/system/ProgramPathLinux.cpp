@@ -27,8 +27,7 @@ std::string programPath() {
 }
 
 std::string programFolder() {
-    const std::string path = programPath();
-    return path.substr(0, path.rfind('/') + 1);
+    return folderOf(programPath());
 }
 
 } // namespace halvio::platform

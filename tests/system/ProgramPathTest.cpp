@@ -26,3 +26,19 @@ TEST(ProgramPath, JoinPutsOneSeparatorBetween) {
     for (const Case& c : cases)
         EXPECT_EQ(joinPath(c.folder, c.name), c.joined) << c.folder << " + " << c.name;
 }
+
+TEST(ProgramPath, FolderOfAFileKeepsItsLastSeparator) {
+    struct Case {
+        const char* file;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"/opt/halvio/maj_kliso.exe", "/opt/halvio/"},
+        {"/opt/halvio/update/", "/opt/halvio/update/"},
+        {"/maj_kliso.exe", "/"},
+        {"maj_kliso.exe", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(folderOf(c.file), c.folder) << c.file;
+}

@@ -1,5 +1,6 @@
 #pragma once
-// Everything a step of the run works with, owned by the main window for the program's life.
+// Everything a step of the run works with, owned by the main window for the program's life. It sits
+// with the exchange, the first step of a run that needs it; the transfer steps reach it from there.
 
 #include "SignedReply.h"
 
@@ -33,10 +34,8 @@ struct RunContext {
     // handler adds the bytes of the transfer under way to it.
     std::int32_t runningTotal = 0;
 
-    // Window handlers that the steps call back into: a new run of the exchange from its first
-    // step (the repetition without proxy), the transfer procedure, and saving the beta flag into
-    // kliso.ini (errors ignored).
-    std::function<void()> Button1Click;
+    // Window handlers that the steps call back into: the transfer procedure, and saving the beta
+    // flag into kliso.ini (errors ignored).
     std::function<void()> Button3Click;
     std::function<void(bool directConnection)> saveBetaFlag;
 

@@ -33,9 +33,10 @@ TEST(ExchangeProgress, GaugesAndStatusFollowASlowReplyWhileTimersKeepFiring) {
     const FirebirdServer server = mainServer();
     const std::string database = server.nameOf(databaseFolder.file("kliso.ib"));
     createClinicDatabase(database, server.password);
-    execute(database, server.password, {"insert into setup (nom, client) values ('Clinique du Parc', 'C1234')"});
-    writeFile(program.file("kliso.ini"),
-              "SERVEUR=" + server.host + "\r\nDATABASE=" + databaseFolder.file("kliso.ib") + "\r\n");
+    execute(database, server.password,
+            {"insert into setup (nom, client) values ('Clinique du Parc', 'C1234')"});
+    writeBytes(program.file("kliso.ini"),
+               "SERVEUR=" + server.host + "\r\nDATABASE=" + databaseFolder.file("kliso.ib") + "\r\n");
 
     // The office server, answering with a reply that lists no package, four bytes every 60 ms.
     LoopbackHttpServer office("127.0.0.1", 18080);
@@ -46,7 +47,9 @@ TEST(ExchangeProgress, GaugesAndStatusFollowASlowReplyWhileTimersKeepFiring) {
 
     TFtpform form(program.file("maj_kliso.exe"));
     std::vector<std::string> reports;
-    form.crashReport.showDialog = [&](const std::string& message, const std::string&) { reports.push_back(message); };
+    form.crashReport.showDialog = [&](const std::string& message, const std::string&) {
+        reports.push_back(message);
+    };
     form.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.Timer1.isActive() || !reports.empty(); }, 60000));
     ASSERT_TRUE(reports.empty()) << reports.front();
@@ -55,8 +58,8 @@ TEST(ExchangeProgress, GaugesAndStatusFollowASlowReplyWhileTimersKeepFiring) {
     QTimer sampler;
     sampler.setInterval(10);
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        samples.push_back({form.layout.s1->panelText(0), form.layout.p1->progress(), form.layout.p1->maximum(),
-                           form.layout.p2->progress()});
+        samples.push_back({form.layout.s1->panelText(0), form.layout.p1->progress(),
+                           form.layout.p1->maximum(), form.layout.p2->progress()});
     });
     sampler.start();
     form.Button1Click();
@@ -75,7 +78,8 @@ TEST(ExchangeProgress, GaugesAndStatusFollowASlowReplyWhileTimersKeepFiring) {
     bool allFilesMoved = false;
     for (const Sample& s : samples) {
         statuses.insert(s.status);
-        readingSeen = readingSeen || (s.p1Maximum == static_cast<std::int32_t>(reply.body.size()) && s.p1Progress > 0);
+        readingSeen =
+            readingSeen || (s.p1Maximum == static_cast<std::int32_t>(reply.body.size()) && s.p1Progress > 0);
         allFilesMoved = allFilesMoved || s.p2Progress > 0;
     }
     EXPECT_TRUE(statuses.count("Connecté.")) << "the status panel showed the connection during the transfer";

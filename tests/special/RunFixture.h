@@ -1,14 +1,9 @@
 #pragma once
-// A run's context over a real clinic database on the private server, with a program folder of its
-// own (holding an update folder and a program file) and the two HTTP clients.
+// The run harness over a real clinic database on the private server, its program folder holding an
+// update folder and a program file, and the HTTP clients the window makes.
 
 #include "FirebirdFixtures.h"
-#include "HttpClient.h"
-#include "Model.h"
-#include "RecordingView.h"
-#include "RunContext.h"
-#include "WorkstationNotifier.h"
-#include "ZipReader.h"
+#include "RunHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +12,7 @@
 
 namespace halvio::test {
 
-class RunFixture : public ::testing::Test {
+class RunFixture : public ::testing::Test, public RunHarness {
 protected:
     RunFixture();
     void SetUp() override;
@@ -30,15 +25,8 @@ protected:
     std::string programPath(const std::string& name) const { return programFolder.file(name); }
 
     TempFolder databaseFolder;
-    TempFolder programFolder;
     FirebirdServer server = mainServer();
     std::string name = server.nameOf(databaseFolder.file("kliso.ib"));
-    RecordingView view;
-    Model model{view};
-    platform::HttpClient http;
-    platform::HttpClient httplocal{notificationClientOptions()};
-    platform::ZipReader uz;
-    RunContext context;
 };
 
 } // namespace halvio::test

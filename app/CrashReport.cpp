@@ -1,5 +1,6 @@
 #include "CrashReport.h"
 
+#include "CallStack.h"
 #include "DateTime.h"
 #include "UiText.h"
 #include "Windows1252.h"
@@ -9,8 +10,6 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <execinfo.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,20 +18,6 @@
 namespace halvio {
 
 namespace {
-std::string callStack() {
-    void* frames[48];
-    const int count = backtrace(frames, 48);
-    char** symbols = backtrace_symbols(frames, count);
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        text += "  ";
-        text += symbols != nullptr ? symbols[i] : "?";
-        text += "\n";
-    }
-    std::free(symbols);
-    return text;
-}
-
 // Appends the report with CR LF line ends; false when the file cannot be written.
 bool appendReport(const std::string& file, const std::string& details) {
     std::ofstream log(file, std::ios::app | std::ios::binary);
@@ -111,7 +96,7 @@ void CrashReport::guard(const char* handlerName, const std::function<void()>& ha
 void CrashReport::report(const char* handlerName, const std::string& message, Outcome outcome) noexcept {
     try {
         const std::string details = "Date: " + DateTimeText(DateTime::now()) + "\nHandler: " + handlerName +
-                                    "\nMessage: " + message + "\nCall stack:\n" + callStack();
+                                    "\nMessage: " + message + "\nCall stack:\n" + platform::callStack();
         m_outcome = outcome;
         m_writtenTo.clear();
         for (const std::string& file : {m_logFile, temporaryLogFile(m_logFile)}) {

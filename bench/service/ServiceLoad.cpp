@@ -6,6 +6,8 @@
 //   service_load packages HOST PORT SECONDS CLIENTS PATH BYTES
 //       fetches the package at PATH (BYTES long) again and again; prints the throughput.
 // Last line: "RESULT name=value ..." for scripts/bench.
+#include "FileDescriptor.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -45,30 +47,15 @@ struct Reply {
     size_t bodyBytes = 0;
 };
 
-class Socket {
-public:
-    explicit Socket(int fd) : m_fd(fd) {}
-    ~Socket() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // One HTTP/1.0 exchange; the reply's body is kept only when keepBody.
 Reply exchange(const sockaddr_in& address, const std::string& request, bool keepBody) {
     Reply reply;
-    Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (socket.fd() < 0 ||
-        ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    halvio::platform::FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (socket.get() < 0 ||
+        ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return reply;
     for (size_t sent = 0; sent < request.size();) {
-        const ssize_t n = ::send(socket.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n = ::send(socket.get(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
         if (n <= 0)
             return reply;
         sent += static_cast<size_t>(n);
@@ -77,7 +64,7 @@ Reply exchange(const sockaddr_in& address, const std::string& request, bool keep
     static thread_local std::vector<char> buffer(1 << 16);
     bool inBody = false;
     for (;;) {
-        const ssize_t n = ::recv(socket.fd(), buffer.data(), buffer.size(), 0);
+        const ssize_t n = ::recv(socket.get(), buffer.data(), buffer.size(), 0);
         if (n < 0)
             return reply;
         if (n == 0)

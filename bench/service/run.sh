@@ -3,29 +3,22 @@
 # clinics fetching a package, from the service and from nginx serving the same catalog folder.
 #   bench/service/run.sh [BUILD_DIR] [CLIENTS] [SECONDS] [PACKAGE_BYTES]
 set -euo pipefail
-here=$(cd "$(dirname "$0")/../.." && pwd)
+. "$(dirname "$0")/../lib.sh"
 build_dir=${1:-$here/build}
 clients=${2:-50}
 seconds=${3:-20}
 package_bytes=${4:-16777216}
 
-# scripts/bench builds every benchmark once, then says so.
-[ -n "${HALVIO_BENCH_BUILT:-}" ] || "$here/scripts/build" "$build_dir" service_load update-service
-
-root=$(mktemp -d /tmp/halvio-bench-service.XXXXXX)
+bench_build "$build_dir" service_load update-service
+bench_start service
 service_pid=
 nginx_started=
-stop() {
-    if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
+bench_stop_own() {
+    bench_kill "$service_pid"
     if [ -n "$nginx_started" ] && [ -f "$root/nginx/nginx.pid" ]; then
         kill -QUIT "$(cat "$root/nginx/nginx.pid")" 2>/dev/null || true
         for _ in $(seq 50); do [ -f "$root/nginx/nginx.pid" ] || break; sleep 0.1; done
     fi
-    rm -rf "$root"
-}
-trap stop EXIT
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()'
 }
 
 catalog=$root/catalog

@@ -9,9 +9,6 @@
 #include <QTextBlock>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace halvio::test {
 
@@ -37,18 +34,6 @@ ProxyVariables::~ProxyVariables() {
         else
             ::unsetenv(name.c_str());
     }
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
-
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::vector<QString> logLines(const TFtpform& form) {

@@ -3,6 +3,8 @@
 // files of the program folder, the log as lines, and the crash report dialogs that the window
 // shows while it is being created (before a test can replace its showDialog).
 
+#include "TestFiles.h"
+
 #include <QString>
 #include <QTimer>
 
@@ -35,10 +37,6 @@ public:
 private:
     std::map<std::string, std::optional<std::string>> m_saved;
 };
-
-void writeFile(const std::string& path, const std::string& bytes);
-// The whole file, or nullopt when it cannot be read.
-std::optional<std::string> readFile(const std::string& path);
 
 // Memo2's lines, as the user sees them.
 std::vector<QString> logLines(const TFtpform& form);

@@ -42,7 +42,7 @@ protected:
         database.execute(
             {"insert into setup (nom, client, maj) values ('Clinique du Parc', 'C1', '2004-03-07 "
              "14:05:09')"});
-        writeFile(program.file("kliso.ini"), database.klisoIni() + "beta=N\r\n");
+        writeBytes(program.file("kliso.ini"), database.klisoIni() + "beta=N\r\n");
         form.emplace(program.file("maj_kliso.exe"));
         form->crashReport.showDialog = [this](const std::string& message, const std::string&) {
             reports.push_back(message);
@@ -61,7 +61,7 @@ protected:
             60000));
     }
 
-    std::string ini() const { return readFile(program.file("kliso.ini")).value_or(""); }
+    std::string ini() const { return readBytesIfAny(program.file("kliso.ini")).value_or(""); }
 
     std::string iniWithBeta(const char* value) const {
         return database.klisoIni() + "beta=" + value + "\r\n";
@@ -181,7 +181,7 @@ TEST_F(ConnectedWindow, AnErrorInTheShowHandlerIsReportedAndTheRunEndsWithTheTim
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "Connecté.");
     EXPECT_EQ(lines.back(), "Mise à jour interrompue par une erreur inattendue. Fermeture dans 10 secondes.");
-    const std::string log = readFile(program.file("maj_kliso.err")).value_or("");
+    const std::string log = readBytesIfAny(program.file("maj_kliso.err")).value_or("");
     EXPECT_NE(log.find("Handler: FormShow\r\n"), std::string::npos);
 }
 

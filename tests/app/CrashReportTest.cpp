@@ -63,7 +63,7 @@ TEST(CrashReport, ReportsWhateverWasThrownAndGoesOn) {
     EXPECT_FALSE(shown[1].message.empty());
     EXPECT_NE(shown[1].details.find("Handler: Timer1Timer\n"), std::string::npos);
 
-    const std::optional<std::string> log = readFile(crashReport.logFile());
+    const std::optional<std::string> log = readBytesIfAny(crashReport.logFile());
     ASSERT_TRUE(log);
     EXPECT_EQ(reportsInLog(*log), 2u);
     EXPECT_NE(log->find("Message: Table unknown\r\nSETUP\r\n"), std::string::npos) << "lines end with CR LF";
@@ -109,7 +109,7 @@ TEST(CrashReport, StillShowsTheReportWhenTheLogCannotBeWritten) {
             QString::fromStdString("Une erreur inattendue est survenue. La mise à jour est interrompue.\n\n"
                                    "Le rapport a été enregistré dans " +
                                    temporary.file("maj_kliso.err") + "."));
-        const std::optional<std::string> log = readFile(temporary.file("maj_kliso.err"));
+        const std::optional<std::string> log = readBytesIfAny(temporary.file("maj_kliso.err"));
         ASSERT_TRUE(log);
         EXPECT_NE(log->find("Message: refused\r\n"), std::string::npos);
     }
@@ -179,7 +179,7 @@ TEST(CrashReport, TheDialogIsFrenchKeepsTheErrorInItsDetailsAndClosesByItself) {
 TEST(CrashReport, AnErrorInAHandlerOfTheWindowLeavesTheWindowAnswering) {
     ProxyVariables noProxy;
     TempFolder folder;
-    writeFile(folder.file("kliso.ini"), "beta=N\r\n");
+    writeBytes(folder.file("kliso.ini"), "beta=N\r\n");
     TFtpform form(folder.file("maj_kliso.exe"));
     std::vector<ShownReport> shown;
     form.crashReport.showDialog = [&](const std::string& message, const std::string& details) {
@@ -199,7 +199,8 @@ TEST(CrashReport, AnErrorInAHandlerOfTheWindowLeavesTheWindowAnswering) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_FALSE(shown[0].message.empty());
     EXPECT_NE(shown[0].details.find("Handler: Button1Click\n"), std::string::npos);
-    EXPECT_EQ(readFile(folder.file("kliso.ini")), "beta=O\r\n") << "the steps before the error were taken";
+    EXPECT_EQ(readBytesIfAny(folder.file("kliso.ini")), "beta=O\r\n")
+        << "the steps before the error were taken";
     EXPECT_FALSE(form.layout.Button1->isEnabled());
     EXPECT_EQ(form.caption(), "Vantorix - Mise \xE0 jour par internet")
         << "no step after the error was taken";
@@ -208,7 +209,7 @@ TEST(CrashReport, AnErrorInAHandlerOfTheWindowLeavesTheWindowAnswering) {
               "Mise à jour interrompue par une erreur inattendue. Fermeture dans 10 secondes.");
     EXPECT_TRUE(form.Timer3.isActive());
     EXPECT_FALSE(form.Timer1.isActive());
-    const std::optional<std::string> log = readFile(folder.file("maj_kliso.err"));
+    const std::optional<std::string> log = readBytesIfAny(folder.file("maj_kliso.err"));
     ASSERT_TRUE(log);
     EXPECT_NE(log->find("Handler: Button1Click\r\nMessage: " + shown[0].message.substr(0, 20)),
               std::string::npos);
@@ -226,7 +227,7 @@ TEST(CrashReport, AnErrorInAHandlerOfTheWindowLeavesTheWindowAnswering) {
     form.setStartEnabled(true);
     QTest::mouseClick(form.layout.Button1, Qt::LeftButton);
     EXPECT_EQ(shown.size(), 2u);
-    EXPECT_EQ(reportsInLog(readFile(folder.file("maj_kliso.err")).value_or("")), 2u);
+    EXPECT_EQ(reportsInLog(readBytesIfAny(folder.file("maj_kliso.err")).value_or("")), 2u);
     // The timed close would end this test's application too.
     form.Timer3.stop();
 }
@@ -238,7 +239,7 @@ TEST(CrashReport, AnErrorWhileTheWindowIsShownEndsTheRunWithTheTimedClose) {
     TempFolder folder;
     const TestDatabase database;
     database.execute({"drop table maj"});
-    writeFile(folder.file("kliso.ini"), database.klisoIni());
+    writeBytes(folder.file("kliso.ini"), database.klisoIni());
     TFtpform form(folder.file("maj_kliso.exe"));
     std::vector<std::string> shown;
     form.crashReport.showDialog = [&](const std::string& message, const std::string&) {

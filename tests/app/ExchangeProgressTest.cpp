@@ -31,7 +31,7 @@ TEST(ExchangeProgress, GaugesAndStatusFollowASlowReplyWhileTimersKeepFiring) {
     TempFolder program;
     const TestDatabase database;
     database.execute({"insert into setup (nom, client) values ('Clinique du Parc', 'C1234')"});
-    writeFile(program.file("kliso.ini"), database.klisoIni());
+    writeBytes(program.file("kliso.ini"), database.klisoIni());
 
     // The office server, answering with a reply that lists no package, four bytes every 60 ms.
     LoopbackHttpServer office("127.0.0.1", 18080);

@@ -69,7 +69,7 @@ TEST_F(ProgramStart, NamesBothDatabasesFromKlisoIni) {
         SCOPED_TRACE(c.what);
         TempFolder programFolder;
         if (c.ini)
-            writeFile(programFolder.file("kliso.ini"), *c.ini);
+            writeBytes(programFolder.file("kliso.ini"), *c.ini);
         TFtpform form(programFolder.file("maj_kliso.exe"));
         EXPECT_EQ(form.model.IB.connectionName(), c.clinic);
         EXPECT_EQ(form.model.ibfax.connectionName(), c.fax);
@@ -87,7 +87,7 @@ TEST_F(ProgramStart, OnlyBetaEqualToCapitalOTicksTheDirectConnection) {
     };
     for (const auto& [ini, ticks] : cases) {
         SCOPED_TRACE(ini);
-        writeFile(folder.file("kliso.ini"), ini);
+        writeBytes(folder.file("kliso.ini"), ini);
         TFtpform form(programFile());
         EXPECT_TRUE(form.layout.CheckBox2->isChecked()) << "no value clears it at start";
         form.layout.CheckBox2->setChecked(false);
@@ -138,7 +138,7 @@ TEST_F(ProgramStart, HandsTheWorkstationProxyToHttp) {
         EXPECT_EQ(form.HTTP.proxyHost(), c.server);
         EXPECT_EQ(form.HTTP.proxyPort(), c.port);
         EXPECT_TRUE(otherDialogs.empty());
-        const std::optional<std::string> log = readFile(form.crashReport.logFile());
+        const std::optional<std::string> log = readBytesIfAny(form.crashReport.logFile());
         if (!c.reportedPortText) {
             EXPECT_TRUE(reports.empty());
             EXPECT_FALSE(log);

@@ -31,7 +31,7 @@ struct LogLine {
 
 // The file's lines, each split into its date and its text; every line must end with CR LF.
 std::vector<LogLine> logFileLines(const std::string& path) {
-    const std::string bytes = readFile(path).value_or("");
+    const std::string bytes = readBytesIfAny(path).value_or("");
     std::vector<LogLine> lines;
     size_t start = 0;
     for (size_t end = bytes.find("\r\n"); end != std::string::npos; end = bytes.find("\r\n", start)) {
@@ -65,8 +65,8 @@ struct RefusedRun {
 
 void writeRefusingIni(const TempFolder& folder) {
     const FirebirdServer server = refusingServer();
-    writeFile(folder.file("kliso.ini"),
-              "SERVEUR=" + server.host + "\r\nDATABASE=" + folder.file("kliso.ib") + "\r\nbeta=N\r\n");
+    writeBytes(folder.file("kliso.ini"),
+               "SERVEUR=" + server.host + "\r\nDATABASE=" + folder.file("kliso.ib") + "\r\nbeta=N\r\n");
 }
 
 TEST(RunLog, HoldsEveryLineOfTheActivityLogAndEveryReportedErrorWithItsDateAndTime) {
@@ -166,9 +166,9 @@ TEST(RunLog, StaysWithinItsBoundOverManyRunsAndKeepsTheLatestRuns) {
         EXPECT_EQ(lines.front().text, startLine) << file;
         EXPECT_EQ(lines.back().text, lineOfRun) << file;
     }
-    const std::string current = readFile(log).value_or("");
+    const std::string current = readBytesIfAny(log).value_or("");
     EXPECT_NE(current.find(" run 59\r\n"), std::string::npos);
-    EXPECT_EQ((readFile(previous).value_or("") + current).find(" run 0\r\n"), std::string::npos);
+    EXPECT_EQ((readBytesIfAny(previous).value_or("") + current).find(" run 0\r\n"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(folder.file("maj_kliso.log.2")));
 }
 

@@ -2,11 +2,6 @@
 
 namespace halvio::test {
 
-ExchangeFixture::ExchangeFixture() {
-    ctx.programFile = folder.file("maj_kliso.exe");
-    ctx.programFolder = folder.path() + "/";
-}
-
 void ExchangeFixture::createClinic(const std::vector<std::string>& statements) {
     ClinicOptions options;
     options.withEscompte = true;

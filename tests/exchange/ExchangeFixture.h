@@ -1,14 +1,10 @@
 #pragma once
-// A clinic database and a fax database on the private server, the model over them, and the run
-// context the exchange works with.
+// A clinic database and a fax database on the private server, and the run harness over them that
+// the exchange works with.
 
 #include "ByteBuffer.h"
 #include "FirebirdFixtures.h"
-#include "HttpClient.h"
-#include "Model.h"
-#include "RecordingView.h"
-#include "RunContext.h"
-#include "ZipReader.h"
+#include "RunHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +14,8 @@
 
 namespace halvio::test {
 
-class ExchangeFixture : public ::testing::Test {
+class ExchangeFixture : public ::testing::Test, public RunHarness {
 protected:
-    ExchangeFixture();
-
     // Creates the clinic database (with ESCOMPTE) and runs the statements in it.
     void createClinic(const std::vector<std::string>& statements);
     // Creates the fax database beside it and runs the statements in it.
@@ -38,14 +32,6 @@ protected:
     FirebirdServer server = mainServer();
     std::string clinic = server.nameOf(folder.file("kliso.ib"));
     std::string fax = server.nameOf(folder.file("fax.ib"));
-    RecordingView view;
-    Model model{view};
-    // Limits short enough that a peer that stalls on purpose costs a test about two seconds.
-    platform::HttpClient http{platform::HttpClient::Options{.connectTimeLimit = std::chrono::seconds(2),
-                                                            .stallLimit = std::chrono::seconds(2)}};
-    platform::HttpClient httplocal{platform::HttpClient::Options{false}};
-    platform::ZipReader uz;
-    RunContext ctx{view, model, http, httplocal, uz, {}, {}, 0, {}, {}, {}};
 };
 
 } // namespace halvio::test

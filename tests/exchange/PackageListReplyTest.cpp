@@ -21,7 +21,7 @@ protected:
              "insert into md (id, actif) values (3, 0)",
              "insert into maj (nom, dates) values ('HALVIO', '2004.05.12 10:22:33')"});
         openClinic();
-        ctx.Button3Click = [this] {
+        context.Button3Click = [this] {
             ++transfers;
             for (size_t i = 0; i < model.tmem.rowCount(); ++i)
                 namesAtTransfer.push_back(model.tmem.row(i).NOM);
@@ -32,7 +32,7 @@ protected:
     void apply(std::string_view reply) {
         model.OpenSetup();
         model.ExecSql("select * from site ");
-        applyPackageListReply(ctx, reply, [] { return kNow; });
+        applyPackageListReply(context, reply, [] { return kNow; });
     }
 
     std::vector<std::string> tmemNames() const {
@@ -166,7 +166,8 @@ TEST_F(ReplyFixture, AnyLineEndReadsTheSameAndTestTxtKeepsTheReplyWithCrLf) {
         other.IB.setConnectionName(clinic);
         other.IB.setPassword(server.password);
         other.IB.open();
-        RunContext run{fresh, other, http, httplocal, uz, ctx.programFile, ctx.programFolder, 0, {}, {}, {}};
+        RunContext run{fresh, other, http, httplocal, uz, context.programFile, context.programFolder,
+                       0,     {},    {},   {}};
         int transferred = 0;
         run.Button3Click = [&] { ++transferred; };
         other.OpenSetup();
@@ -175,7 +176,7 @@ TEST_F(ReplyFixture, AnyLineEndReadsTheSameAndTestTxtKeepsTheReplyWithCrLf) {
         EXPECT_EQ(other.tmem.rowCount(), 2u) << int(end[0]);
         EXPECT_EQ(transferred, 1);
         EXPECT_EQ(clinicValue("select actif from md"), "7");
-        EXPECT_EQ(platform::readWholeFile(folder.file("test.txt")),
+        EXPECT_EQ(platform::readWholeFile(programFolder.file("test.txt")),
                   "nom=Parc|escompte=2|ID=9\r\nupdate md set actif=7\r\nnom=NEW|dates=2004.01.01 "
                   "00:00:00|taille=5\r\n"
                   "\r\nnom=HALVIO|dates=2004.05.13 00:00:00|taille=6\r\n");
@@ -217,7 +218,7 @@ TEST_P(MalformedReplyTest, IsLoggedAndLeavesTheDatabaseUntouched) {
     EXPECT_NE(log[1].find(m.named), std::string::npos) << log[1];
     EXPECT_TRUE(view.panels[PanelId::EndPanel]);
     EXPECT_TRUE(view.closeTimerStarted);
-    EXPECT_EQ(platform::readWholeFile(folder.file("test.txt")), joinCrLfLines(splitLines(m.reply)));
+    EXPECT_EQ(platform::readWholeFile(programFolder.file("test.txt")), joinCrLfLines(splitLines(m.reply)));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -42,13 +42,13 @@ protected:
         createClinic({"insert into setup (client) values ('C1234')",
                       "insert into md (id, recherche) values (1, 'A')"});
         openClinic();
-        ctx.Button3Click = [this] { ++transfers; };
-        ctx.saveBetaFlag = [this](bool direct) { betaFlags.push_back(direct); };
+        context.Button3Click = [this] { ++transfers; };
+        context.saveBetaFlag = [this](bool direct) { betaFlags.push_back(direct); };
         view.countdownRunning = true;
         view.startEnabled = true;
     }
 
-    void run() { runExchange(ctx, clock); }
+    void run() { runExchange(context, clock); }
 
     std::vector<std::string> log(std::initializer_list<std::vector<std::string>> parts) const {
         std::vector<std::string> all;

@@ -1,8 +1,8 @@
 // What the client puts on the wire, and the bytes it hands back.
 #include "ByteBuffer.h"
 #include "HttpClient.h"
-#include "HttpTestSupport.h"
 #include "LoopbackHttpServer.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 

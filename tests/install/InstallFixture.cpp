@@ -4,26 +4,7 @@
 #include "TransferProgress.h"
 #include "ZipWriter.h"
 
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <stdexcept>
-
 namespace halvio::test {
-
-std::string readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
 
 std::string packageArchive(const Entries& entries, const std::string& password) {
     platform::ZipWriter writer(password);
@@ -32,19 +13,11 @@ std::string packageArchive(const Entries& entries, const std::string& password) 
     TempFolder folder;
     const std::string path = folder.file("package.zip");
     writer.writeTo(path);
-    return readFileBytes(path);
+    return readBytes(path);
 }
 
 std::string packageArchive(const std::string& content) {
     return packageArchive({{"contenu.bin", content}}, secrets::kPackagePassword);
-}
-
-std::string noise(size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator() & 0xff);
-    return bytes;
 }
 
 InstallFixture::InstallFixture() {
@@ -54,7 +27,7 @@ InstallFixture::InstallFixture() {
     model.IB.open();
     model.tmem.open();
     uz.setPassword(secrets::kPackagePassword);
-    http.setEvents(transferProgressEvents(run));
+    http.setEvents(transferProgressEvents(context));
 }
 
 InstallFixture::~InstallFixture() {

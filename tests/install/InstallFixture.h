@@ -1,15 +1,12 @@
 #pragma once
-// What a run of the transfer needs around it: a program folder, a clinic database on the private
-// server (open, as the start of the run leaves it), the model, the HTTP clients with the progress
-// handlers, the extractor with the package password, and encrypted package archives.
+// What a run of the transfer needs around it: the run harness, a clinic database on the private
+// server (open, as the start of the run leaves it), the progress handlers on the HTTP client, the
+// extractor with the package password, and encrypted package archives.
 
 #include "FirebirdFixtures.h"
-#include "HttpClient.h"
-#include "Model.h"
-#include "RecordingView.h"
-#include "RunContext.h"
+#include "RunHarness.h"
 #include "TestDatabase.h"
-#include "ZipReader.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -36,24 +33,7 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 std::string packageArchive(const Entries& entries, const std::string& password);
 std::string packageArchive(const std::string& content); // one entry, the package password
 
-std::string readFileBytes(const std::string& path);
-void writeFileBytes(const std::string& path, const std::string& bytes);
-
-// Deterministic bytes that deflate cannot shrink.
-std::string noise(size_t size, unsigned seed);
-
-// A RecordingView that also lets a test look at the world when a given line is logged.
-class TransferView : public RecordingView {
-public:
-    void appendLog(std::string_view text) override {
-        RecordingView::appendLog(text);
-        if (onLog)
-            onLog(std::string(text));
-    }
-    std::function<void(const std::string& line)> onLog;
-};
-
-class InstallFixture : public ::testing::Test {
+class InstallFixture : public ::testing::Test, public RunHarness {
 protected:
     InstallFixture();
     ~InstallFixture() override;
@@ -74,18 +54,7 @@ protected:
 
     std::vector<std::string> etats() const;
 
-    TempFolder programFolder;
     TestDatabase clinic;
-    TransferView view;
-    Model model{view};
-    // Limits short enough that a host that stalls on purpose costs a test about two seconds.
-    platform::HttpClient http{platform::HttpClient::Options{.connectTimeLimit = std::chrono::seconds(2),
-                                                            .stallLimit = std::chrono::seconds(2)}};
-    platform::HttpClient httplocal{platform::HttpClient::Options{false}};
-    platform::ZipReader uz;
-    RunContext run{
-        view, model, http, httplocal, uz, programFolder.file("maj_kliso.exe"), programFolder.path() + "/",
-        0,    {},    {},   {}};
 
     static constexpr const char* kOldStamp = "2004.05.11 14:03:22";
 };

@@ -53,12 +53,12 @@ protected:
     std::string installSaved(const std::string& nom, const std::string& content) {
         std::filesystem::create_directories(updateFolder());
         const std::string file = lowerAscii(nom) + ".zip";
-        test::writeFileBytes(updateFile(file), packageArchive(content));
+        test::writeBytes(updateFile(file), packageArchive(content));
         model.tmem.first();
         while (Trimmed(model.tmem.current().NOM) != nom)
             model.tmem.next();
         // As the package steps take it: unpacked and run, then recorded.
-        std::string unpacked = unpackAndRun(run, updateFile(file), file);
+        std::string unpacked = unpackAndRun(context, updateFile(file), file);
         const PackageRow& row = model.tmem.current();
         recordPackage(model, nom, Trimmed(row.DESCRIPTION), Trimmed(row.DATES), unpacked);
         return unpacked;
@@ -118,7 +118,7 @@ TEST_F(InstallationConcurrency, ARecordStillLockedAfterTheWaitStopsThePackageAnd
     other.execute("update md set actif = 5 where id = 1");
     model.lockConflictWait = 2s;
 
-    Button3Click(run);
+    Button3Click(context);
 
     // Stopped at the locked line: the line was not taken for a failed one and skipped.
     EXPECT_EQ(column("select id from site order by id"), std::vector<std::string>{"1"});
@@ -144,7 +144,7 @@ TEST_F(InstallationConcurrency, ARunThatCannotHaveTheInstallationLockInstallsNot
     model.installationLock.wait = 1500ms;
     model.installationLock.retryEvery = 200ms;
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_EQ(
         view.logUtf8(),
@@ -187,7 +187,7 @@ TEST_F(InstallationConcurrency, PackagesAnotherWorkstationInstalledWhileThisOneW
     };
     model.installationLock.retryEvery = 200ms;
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_TRUE(logHas("SQL_A : déjà installé par un autre poste, passé."));
     EXPECT_TRUE(logHas("SQL_B : déjà installé par un autre poste, passé."));

@@ -46,7 +46,7 @@ std::string archiveWithAFolderFirst() {
     writer.addEntry("programme/halvio.exe", "MZ program");
     test::TempFolder folder;
     writer.writeTo(folder.file("folder.zip"));
-    return test::readFileBytes(folder.file("folder.zip"));
+    return test::readBytes(folder.file("folder.zip"));
 }
 
 class PackageFaults;
@@ -91,7 +91,7 @@ TEST_P(PackageFaults, PackageIsLeftUnrecordedNothingCutIsLeftAndTheRunEndsWithAF
         if (!test::SmallDisk::available())
             GTEST_SKIP() << "needs root to mount a small disk as the update folder";
         disk.emplace(updateFolder());
-        test::writeFileBytes(updateFile("halvio.exe"), kPreviousProgram);
+        test::writeBytes(updateFile("halvio.exe"), kPreviousProgram);
     }
     sql("insert into maj (nom, description, dates, fichier) values ('HALVIO', 'ancien', "
         "'2001.01.01 00:00:00', 'ancien programme')");
@@ -108,7 +108,7 @@ TEST_P(PackageFaults, PackageIsLeftUnrecordedNothingCutIsLeftAndTheRunEndsWithAF
     if (fault.prepare)
         fault.prepare(*this);
 
-    Button3Click(run);
+    Button3Click(context);
 
     const std::string notice = fault.savedFile
                                    ? "Impossible d'enregistrer le fichier " + updateFile(fault.savedFile) +
@@ -141,7 +141,7 @@ TEST_P(PackageFaults, PackageIsLeftUnrecordedNothingCutIsLeftAndTheRunEndsWithAF
     EXPECT_FALSE(model.IB.isOpen());
     EXPECT_EQ(updateFolderNames(), fault.updateFolderAfter);
     if (fault.needsSmallDisk) {
-        EXPECT_EQ(test::readFileBytes(updateFile("halvio.exe")), kPreviousProgram);
+        EXPECT_EQ(test::readBytes(updateFile("halvio.exe")), kPreviousProgram);
     }
 }
 
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"the package file does not fit on the disk",
                   true,
                   "HALVIO",
-                  packageArchive(test::noise(5 * kMiB / 2, 7)),
+                  packageArchive(test::noiseBytes(5 * kMiB / 2, 7)),
                   {},
                   "Transfer.",
                   "halvio.zip",

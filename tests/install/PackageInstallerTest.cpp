@@ -34,8 +34,8 @@ protected:
     std::string install(const std::string& nom, const std::string& archive) {
         std::filesystem::create_directories(updateFolder());
         const std::string file = Trimmed(nom) + ".zip";
-        test::writeFileBytes(updateFile(file), archive);
-        std::string content = unpackAndRun(run, updateFile(file), lowerAscii(file));
+        test::writeBytes(updateFile(file), archive);
+        std::string content = unpackAndRun(context, updateFile(file), lowerAscii(file));
         const PackageRow& row = model.tmem.current();
         recordPackage(model, Trimmed(nom), Trimmed(row.DESCRIPTION), Trimmed(row.DATES), content);
         return content;
@@ -164,7 +164,7 @@ TEST_F(PackageInstaller, FailedUnpackingEndsTheTransferUnstamped) {
     addPackage("B_BAD");
     addPackage("C_THREE");
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_EQ(etats(), (std::vector<std::string>{"Transmis", "Transmis", ""}));
     ASSERT_EQ(majRows().size(), 1u);
@@ -223,8 +223,8 @@ TEST_F(PackageInstaller, Halvio27IsRecordedAsHalvio26) {
             sql(statement);
         addPackage("HALVIO27", "Halvio 27", "2024.06.07 08:09:10");
         std::filesystem::create_directories(updateFolder());
-        test::writeFileBytes(updateFile("halvio27.zip"), packageArchive("exe27"));
-        const std::string content = unpackAndRun(run, updateFile("halvio27.zip"), "halvio27.zip");
+        test::writeBytes(updateFile("halvio27.zip"), packageArchive("exe27"));
+        const std::string content = unpackAndRun(context, updateFile("halvio27.zip"), "halvio27.zip");
         recordPackage(model, recordName("HALVIO27"), "Halvio 27", "2024.06.07 08:09:10", content);
         EXPECT_EQ(majRows(), c.after) << c.what;
     }
@@ -237,11 +237,11 @@ TEST_F(PackageInstaller, PackageFileIsDeletedWhateverTheCurrentDirectory) {
     addPackage("PKG");
     test::TempFolder elsewhere;
     std::filesystem::create_directory(elsewhere.file("update"));
-    test::writeFileBytes(elsewhere.file("update/pkg.zip"), "a file of the same name elsewhere");
+    test::writeBytes(elsewhere.file("update/pkg.zip"), "a file of the same name elsewhere");
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(elsewhere.path());
 
-    Button3Click(run);
+    Button3Click(context);
     std::filesystem::current_path(previous);
 
     EXPECT_FALSE(std::filesystem::exists(updateFile("pkg.zip")));
@@ -267,7 +267,7 @@ TEST_F(PackageInstaller, EndOfRunIsStampedAfterTheLastPackage) {
             lastPackageSaved = DateTimeText(DateTime::now());
         }
     };
-    Button3Click(run);
+    Button3Click(context);
 
     ASSERT_NE(lastPackageSaved, runStart);
     const std::string stamp = setupStamp();

@@ -42,7 +42,7 @@ protected:
     void captureSavedFiles(const std::string& fileName) {
         view.onLog = [this, fileName](const std::string& line) {
             if (line == fr("Fichier sauvé"))
-                savedFiles.push_back(test::readFileBytes(updateFile(fileName)));
+                savedFiles.push_back(test::readBytes(updateFile(fileName)));
         };
     }
     std::vector<std::string> majNames() const {
@@ -53,10 +53,38 @@ protected:
     }
 
     static std::string path(const std::string& file) { return "/kliso/update/" + file; }
+
+    // The end of a run whose download of fileName failed: the mode 80 form last, the window closed,
+    // no file of that name left, and SETUP not stamped.
+    void expectTheFailedDownloadEnd(const std::string& fileName) const;
+    // A_ONE and B_TWO both fetched from the internal address and recorded, without a word to the
+    // user, and the run stamped.
+    void expectBothFromTheInternalAddress(const PackageServer& internal) const;
 };
 
 const char* const kFailureForm = "form:Impossible de récupérer le fichier! Réessayer plus tard.";
 const char* const kAntivirus = "plain:impossible de récupérer le fichier!\r\nDésactiver votre antivirus.";
+
+void PackageTransfer::expectTheFailedDownloadEnd(const std::string& fileName) const {
+    ASSERT_FALSE(view.dialogs.empty());
+    EXPECT_EQ(dialogTexts().back(), kFailureForm);
+    EXPECT_EQ(view.dialogs.back().mode, 80);
+    EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
+    EXPECT_TRUE(view.closed);
+    EXPECT_FALSE(std::filesystem::exists(updateFile(fileName)));
+    EXPECT_EQ(setupStamp(), kOldStamp);
+}
+
+void PackageTransfer::expectBothFromTheInternalAddress(const PackageServer& internal) const {
+    EXPECT_EQ(internal.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_EQ(majNames(), (std::vector<std::string>{"A_ONE", "B_TWO"}));
+    const auto rows = majRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][3], "un");
+    EXPECT_EQ(rows[1][3], "deux");
+    EXPECT_NE(setupStamp(), kOldStamp);
+}
 
 } // namespace
 
@@ -71,7 +99,7 @@ TEST_F(PackageTransfer, NameWithBlanksIsTrimmedAndFetchedFromThePublicHost) {
     ASSERT_FALSE(std::filesystem::exists(updateFolder()));
     captureSavedFiles("sql_test.zip");
 
-    Button3Click(run);
+    Button3Click(context);
 
     const std::string saved = updateFile("sql_test.zip");
     EXPECT_EQ(log(), (std::vector<std::string>{"Tentative de connection à localhost:18081",
@@ -90,7 +118,7 @@ TEST_F(PackageTransfer, NameWithBlanksIsTrimmedAndFetchedFromThePublicHost) {
     EXPECT_EQ(majRows()[0], (std::vector<std::string>{"Sql_Test", "Correctif", "2024.01.02 03:04:05 ",
                                                       "insert into md (id) values (7)\r\n"}));
     EXPECT_NE(setupStamp(), kOldStamp);
-    EXPECT_EQ(run.runningTotal, 1234);
+    EXPECT_EQ(context.runningTotal, 1234);
     EXPECT_EQ(view.gaugeProgress(GaugeId::CurrentFile), view.gaugeMaximum(GaugeId::CurrentFile));
     EXPECT_EQ(view.gaugeProgress(GaugeId::AllFiles), 1000000);
     EXPECT_FALSE(view.closed);
@@ -107,23 +135,18 @@ TEST_F(PackageTransfer, PackageMissingOnThePublicHostEndsTheRun) {
     addPackage("B_TWO");
     addPackage("C_THREE");
 
-    Button3Click(run);
+    Button3Click(context);
 
     ASSERT_EQ(view.dialogs.size(), 2u);
     EXPECT_EQ(view.dialogs[0].kind, "plain");
     EXPECT_EQ(utf8FromCp1252(view.dialogs[0].text),
               "Le fichier b_two.zip n'a pas pu être téléchargé ou enregistré.");
     EXPECT_NE(view.dialogs[0].details.find("404"), std::string::npos) << view.dialogs[0].details;
-    EXPECT_EQ(dialogTexts()[1], kFailureForm);
-    EXPECT_EQ(view.dialogs[1].mode, 80);
-    EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
-    EXPECT_TRUE(view.closed);
+    expectTheFailedDownloadEnd("b_two.zip");
 
     EXPECT_EQ(majNames(), std::vector<std::string>{"A_ONE"});
     EXPECT_EQ(etats(), (std::vector<std::string>{"Transmis", "Transfer.", ""}));
     EXPECT_EQ(publicHost.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
-    EXPECT_EQ(setupStamp(), kOldStamp);
-    EXPECT_FALSE(std::filesystem::exists(updateFile("b_two.zip")));
 }
 
 TEST_F(PackageTransfer, PackageFileThatCannotBeWrittenEndsTheRun) {
@@ -131,11 +154,11 @@ TEST_F(PackageTransfer, PackageFileThatCannotBeWrittenEndsTheRun) {
     publicHost.serve(path("a_one.zip"), packageArchive("un"));
     view.setChecked(CheckBoxId::DirectConnection, false);
     std::filesystem::create_directories(updateFile("a_one.zip")); // a folder where the file goes
-    test::writeFileBytes(updateFile("a_one.zip") + "/inside", "kept");
+    test::writeBytes(updateFile("a_one.zip") + "/inside", "kept");
     addPackage("A_ONE");
     addPackage("B_TWO");
 
-    Button3Click(run);
+    Button3Click(context);
 
     ASSERT_EQ(view.dialogs.size(), 2u);
     EXPECT_EQ(view.dialogs[0].kind, "plain");
@@ -155,7 +178,7 @@ TEST_F(PackageTransfer, PackageFileThatCannotBeWrittenEndsTheRun) {
     EXPECT_TRUE(majRows().empty());
     EXPECT_EQ(publicHost.requests(), std::vector<std::string>{path("a_one.zip")});
     EXPECT_EQ(setupStamp(), kOldStamp);
-    EXPECT_EQ(test::readFileBytes(updateFolder() + "/a_one.zip/inside"), "kept");
+    EXPECT_EQ(test::readBytes(updateFolder() + "/a_one.zip/inside"), "kept");
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(updateFolder()))
         left.push_back(entry.path().filename().string());
@@ -170,7 +193,7 @@ TEST_F(PackageTransfer, OfficeServerDownEachPackageComesFromTheInternalAddress) 
     addPackage("A_ONE");
     addPackage("B_TWO");
 
-    Button3Click(run);
+    Button3Click(context);
 
     const auto lines = log();
     const std::vector<std::string> expectedOrder = {
@@ -182,10 +205,7 @@ TEST_F(PackageTransfer, OfficeServerDownEachPackageComesFromTheInternalAddress) 
             seen.push_back(line);
     EXPECT_EQ(seen, expectedOrder);
     EXPECT_EQ(logCount("impossible de recupérer de 127.0.0.2:18080"), 0);
-    EXPECT_EQ(internal.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
-    EXPECT_TRUE(view.dialogs.empty());
-    EXPECT_EQ(majNames(), (std::vector<std::string>{"A_ONE", "B_TWO"}));
-    EXPECT_NE(setupStamp(), kOldStamp);
+    expectBothFromTheInternalAddress(internal);
 }
 
 TEST_F(PackageTransfer, OfficeServerIsTriedFirstAgainForTheNextPackage) {
@@ -196,7 +216,7 @@ TEST_F(PackageTransfer, OfficeServerIsTriedFirstAgainForTheNextPackage) {
     addPackage("A_ONE");
     addPackage("B_TWO");
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_EQ(office.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
     EXPECT_EQ(internal.requests(), std::vector<std::string>{path("a_one.zip")});
@@ -215,7 +235,7 @@ TEST_F(PackageTransfer, BothDirectHostsFailingEndTheRunLikeAFailedDownload) {
     addPackage("A_ONE");
     addPackage("B_TWO");
 
-    Button3Click(run);
+    Button3Click(context);
 
     const auto texts = dialogTexts();
     ASSERT_EQ(texts.size(), 3u);
@@ -224,25 +244,22 @@ TEST_F(PackageTransfer, BothDirectHostsFailingEndTheRunLikeAFailedDownload) {
     EXPECT_EQ(utf8FromCp1252(view.dialogs[1].text),
               "Le fichier a_one.zip n'a pas pu être téléchargé ou enregistré.");
     EXPECT_NE(view.dialogs[1].details.find("404"), std::string::npos) << view.dialogs[1].details;
-    EXPECT_EQ(texts[2], kFailureForm);
-    EXPECT_TRUE(view.closed);
+    expectTheFailedDownloadEnd("a_one.zip");
     EXPECT_EQ(log(), (std::vector<std::string>{"Tentative de connection à localhost:18081",
                                                "Transfert des fichiers...", "Transfert de A_ONE",
                                                "impossible de recupérer de localhost:18080",
                                                "impossible de recupérer de 127.0.0.2:18080",
                                                "Impossible de récupérer le fichier"}));
     EXPECT_TRUE(publicHost.requests().empty());
-    EXPECT_FALSE(std::filesystem::exists(updateFile("a_one.zip")));
     EXPECT_TRUE(majRows().empty());
     EXPECT_EQ(etats(), (std::vector<std::string>{"Transfer.", ""}));
-    EXPECT_EQ(setupStamp(), kOldStamp);
 }
 
 namespace {
 // A host that takes the connection and then sends nothing, or stops after the headers and part of
 // the body, until long after the client's limits; the server lets go of it when it stops.
 test::LoopbackReply stalledPackage(bool afterTheHeaders) {
-    test::LoopbackReply reply = test::LoopbackReply::text(packageArchive(test::noise(50000, 7)));
+    test::LoopbackReply reply = test::LoopbackReply::text(packageArchive(test::noiseBytes(50000, 7)));
     reply.gate = std::make_shared<test::LoopbackGate>();
     reply.holdHeaders = !afterTheHeaders;
     reply.holdAfter = 20000;
@@ -261,18 +278,12 @@ TEST_F(PackageTransfer, AStalledOfficeServerPassesToTheInternalAddress) {
     addPackage("A_ONE");
     addPackage("B_TWO");
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_EQ(office.requestCount(), 2u);
     EXPECT_EQ(logCount("impossible de recupérer de localhost:18080"), 2);
-    EXPECT_EQ(internal.requests(), (std::vector<std::string>{path("a_one.zip"), path("b_two.zip")}));
-    EXPECT_TRUE(view.dialogs.empty());
-    const auto rows = majRows();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0][3], "un");
-    EXPECT_EQ(rows[1][3], "deux");
+    expectBothFromTheInternalAddress(internal);
     EXPECT_FALSE(view.closed);
-    EXPECT_NE(setupStamp(), kOldStamp);
 }
 
 TEST_F(PackageTransfer, APublicHostStalledInTheBodyEndsTheRunLikeAFailedDownload) {
@@ -282,20 +293,16 @@ TEST_F(PackageTransfer, APublicHostStalledInTheBodyEndsTheRunLikeAFailedDownload
     addPackage("A_ONE");
     addPackage("B_TWO");
 
-    Button3Click(run);
+    Button3Click(context);
 
     const auto texts = dialogTexts();
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0], "plain:Le fichier a_one.zip n'a pas pu être téléchargé ou enregistré.");
     EXPECT_EQ(utf8FromCp1252(view.dialogs[0].details), "Connexion abandonnée : le serveur ne répond plus.");
-    EXPECT_EQ(texts[1], kFailureForm);
-    EXPECT_TRUE(view.closed);
-    EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
+    expectTheFailedDownloadEnd("a_one.zip");
     EXPECT_EQ(publicHost.requestCount(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(updateFile("a_one.zip")));
     EXPECT_TRUE(majRows().empty());
     EXPECT_EQ(etats(), (std::vector<std::string>{"Transfer.", ""}));
-    EXPECT_EQ(setupStamp(), kOldStamp);
 }
 
 TEST_F(PackageTransfer, ExistingPackageFileIsReplaced) {
@@ -304,11 +311,11 @@ TEST_F(PackageTransfer, ExistingPackageFileIsReplaced) {
     publicHost.serve(path("pkg.zip"), archive);
     view.setChecked(CheckBoxId::DirectConnection, false);
     std::filesystem::create_directory(updateFolder());
-    test::writeFileBytes(updateFile("pkg.zip"), std::string(archive.size() * 3, 'x'));
+    test::writeBytes(updateFile("pkg.zip"), std::string(archive.size() * 3, 'x'));
     addPackage("PKG");
     captureSavedFiles("pkg.zip");
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_EQ(savedFiles, std::vector<std::string>{archive});
     ASSERT_EQ(majRows().size(), 1u);
@@ -317,24 +324,24 @@ TEST_F(PackageTransfer, ExistingPackageFileIsReplaced) {
 
 TEST_F(PackageTransfer, RunningTotalAddsTheAnnouncedSizes) {
     PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
-    publicHost.serve(path("a_one.zip"), packageArchive(test::noise(5000, 3)));
+    publicHost.serve(path("a_one.zip"), packageArchive(test::noiseBytes(5000, 3)));
     publicHost.serve(path("b_two.zip"), packageArchive("deux"));
     view.setChecked(CheckBoxId::DirectConnection, false);
     addPackage("A_ONE", "un", "2024.01.02 03:04:05", 100);     // smaller than the file
     addPackage("B_TWO", "deux", "2024.01.02 03:04:05", 70000); // larger than the file
     addPackage("C_NULL", "trois", "2024.01.02 03:04:05", std::nullopt);
     publicHost.serve(path("c_null.zip"), packageArchive("trois"));
-    run.runningTotal = 99; // from an earlier run: the procedure starts from 0
+    context.runningTotal = 99; // from an earlier run: the procedure starts from 0
 
     std::vector<std::int32_t> totalsAtEachTransfer;
     view.onLog = [&](const std::string& line) {
         if (line.rfind("Transfert de ", 0) == 0)
-            totalsAtEachTransfer.push_back(run.runningTotal);
+            totalsAtEachTransfer.push_back(context.runningTotal);
     };
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_EQ(totalsAtEachTransfer, (std::vector<std::int32_t>{0, 100, 70100}));
-    EXPECT_EQ(run.runningTotal, 70100);
+    EXPECT_EQ(context.runningTotal, 70100);
 }
 
 TEST_F(PackageTransfer, NamesThatAreNoPlainFileNamesArePassedOver) {
@@ -347,7 +354,7 @@ TEST_F(PackageTransfer, NamesThatAreNoPlainFileNamesArePassedOver) {
     addPackage("GOOD");
     addPackage("SUB/DIR");
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_TRUE(logHas("Paquet ignoré, nom de fichier invalide : \"../EVIL\""));
     EXPECT_TRUE(logHas("Paquet ignoré, nom de fichier invalide : \"\""));
@@ -375,7 +382,7 @@ TEST_F(PackageTransfer, NamesWithBlanksOrHashesAreFetchedEncodedAndTheNextPackag
     addPackage("SP ACE");
     addPackage("ZZ");
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_EQ(publicHost.targets(),
               (std::vector<std::string>{path("h%23f.zip"), path("sp%20ace.zip"), path("zz.zip")}));
@@ -403,7 +410,7 @@ TEST_F(PackageTransfer, LoopGoesOnAfterTheDiagMigrationAndPassesOverItsRow) {
     addPackage("UPDATEDIAG");
     addPackage("Z_LAST");
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_EQ(majNames(), (std::vector<std::string>{"A_ONE", "UPDATEDIAG", "Z_LAST"}));
     ASSERT_EQ(model.tmem.rowCount(), 4u); // the migration's progress row, appended
@@ -429,12 +436,12 @@ TEST_F(PackageTransfer, SelfUpdatePackageEndsTheProcedureAtOnce) {
     addPackage("MAJ_KLISO");
     addPackage("SQL_AFTER");
 
-    Button3Click(run);
+    Button3Click(context);
 
     EXPECT_TRUE(view.closed);
     EXPECT_EQ(majNames(), (std::vector<std::string>{"A_ONE", "COPIE", "MAJ_KLISO"}));
     EXPECT_EQ(etats(), (std::vector<std::string>{"Transmis", "Transmis", ""}));
     EXPECT_EQ(publicHost.requests(), (std::vector<std::string>{path("a_one.zip"), path("maj_kliso.zip")}));
     EXPECT_EQ(setupStamp(), kOldStamp);
-    EXPECT_EQ(test::readFileBytes(programFolder.file("Maj_kliso.new")), "maj_kliso.zip");
+    EXPECT_EQ(test::readBytes(programFolder.file("Maj_kliso.new")), "maj_kliso.zip");
 }

@@ -12,13 +12,8 @@ using halvio::test::RecordingView;
 
 namespace {
 
-struct ProgressFixture : ::testing::Test {
-    RecordingView view;
-    Model model{view};
-    platform::HttpClient http;
-    platform::HttpClient httplocal;
-    platform::ZipReader uz;
-    RunContext run{view, model, http, httplocal, uz, "/tmp/maj_kliso.exe", "/tmp/", 0, {}, {}, {}};
+// The handlers alone: no transfer goes through the clients.
+struct ProgressFixture : ::testing::Test, test::RunHarness {
 
     // A package row in editing, as during its download.
     void downloadingRow(std::optional<std::int16_t> pc = std::nullopt) {
@@ -50,8 +45,8 @@ TEST(TransferProgressRounding, PercentIsRoundedHalfToEven) {
 
 TEST_F(ProgressFixture, TwoOfThreeBytesGive67) {
     downloadingRow();
-    HTTPWorkBegin(run, 3);
-    HTTPWork(run, 2);
+    HTTPWorkBegin(context, 3);
+    HTTPWork(context, 2);
     EXPECT_EQ(p1().maximum, 3);
     EXPECT_EQ(p1().progress, 2);
     EXPECT_EQ(pc(), 67);
@@ -62,8 +57,8 @@ TEST_F(ProgressFixture, TwoOfThreeBytesGive67) {
 
 TEST_F(ProgressFixture, NoExpectedCountKeepsPcAndStillProcessesMessages) {
     downloadingRow(40);
-    HTTPWorkBegin(run, 0);
-    HTTPWork(run, 500);
+    HTTPWorkBegin(context, 0);
+    HTTPWork(context, 500);
     EXPECT_EQ(p1().maximum, 0);
     EXPECT_EQ(p1().progress, 0);
     EXPECT_EQ(pc(), 40);
@@ -75,8 +70,8 @@ TEST_F(ProgressFixture, ExchangeMovesTheGaugesButNoRow) {
     downloadingRow(40);
     model.tmem.post();
     view.gauges[GaugeId::AllFiles].maximum = 1000;
-    HTTPWorkBegin(run, 200);
-    HTTPWork(run, 100);
+    HTTPWorkBegin(context, 200);
+    HTTPWork(context, 100);
     EXPECT_EQ(p1().progress, 100);
     EXPECT_EQ(p2().progress, 100);
     EXPECT_EQ(pc(), 40);
@@ -86,12 +81,12 @@ TEST_F(ProgressFixture, ExchangeMovesTheGaugesButNoRow) {
 TEST_F(ProgressFixture, AllFilesGaugeAddsTheRunningTotalAndStopsAtItsMaximum) {
     downloadingRow();
     view.gauges[GaugeId::AllFiles].maximum = 250000; // 100 000 + 150 000 announced
-    run.runningTotal = 100000;
-    HTTPWorkBegin(run, 200000); // the second file really has 200 000 bytes
-    HTTPWork(run, 100000);
+    context.runningTotal = 100000;
+    HTTPWorkBegin(context, 200000); // the second file really has 200 000 bytes
+    HTTPWork(context, 100000);
     EXPECT_EQ(p2().progress, 200000);
     EXPECT_EQ(pc(), 50);
-    HTTPWork(run, 200000);
+    HTTPWork(context, 200000);
     EXPECT_EQ(p2().progress, 250000);
     EXPECT_EQ(p1().progress, 200000);
     EXPECT_EQ(pc(), 100);
@@ -100,9 +95,9 @@ TEST_F(ProgressFixture, AllFilesGaugeAddsTheRunningTotalAndStopsAtItsMaximum) {
 TEST_F(ProgressFixture, RepaintsOnlyWhenWhatIsShownChanges) {
     downloadingRow();
     view.gauges[GaugeId::AllFiles].maximum = 2000000;
-    HTTPWorkBegin(run, 1000000);
+    HTTPWorkBegin(context, 1000000);
     for (std::int64_t count = 100; count <= 1000000; count += 100)
-        HTTPWork(run, count);
+        HTTPWork(context, count);
     EXPECT_EQ(view.messagePasses, 10000);
     EXPECT_EQ(pc(), 100);
     // The first event shows pc 0; then p1's whole per cents change at every 10 000 bytes and pc's rounded
@@ -110,13 +105,13 @@ TEST_F(ProgressFixture, RepaintsOnlyWhenWhatIsShownChanges) {
     EXPECT_EQ(view.repaints, 201);
 
     const int before = view.repaints;
-    HTTPWork(run, 1000000); // nothing new to show
+    HTTPWork(context, 1000000); // nothing new to show
     EXPECT_EQ(view.repaints, before);
 }
 
 TEST_F(ProgressFixture, StatusTextGoesToTheFirstPanel) {
-    HTTPStatus(run, "Connexion \xE0 localhost.");
-    HTTPStatus(run, "Connect\xE9.");
+    HTTPStatus(context, "Connexion \xE0 localhost.");
+    HTTPStatus(context, "Connect\xE9.");
     EXPECT_EQ(view.statusTexts, (std::vector<std::string>{"Connexion \xE0 localhost.", "Connect\xE9."}));
 }
 
@@ -125,8 +120,8 @@ class ProgressDuringTransfer : public test::InstallFixture {};
 
 TEST_F(ProgressDuringTransfer, SecondFileLargerThanAnnounced) {
     test::PackageServer publicHost(test::kPublicAddress, test::kPublicPort);
-    const std::string first = test::packageArchive(test::noise(90000, 1));
-    const std::string second = test::packageArchive(test::noise(200000, 2));
+    const std::string first = test::packageArchive(test::noiseBytes(90000, 1));
+    const std::string second = test::packageArchive(test::noiseBytes(200000, 2));
     publicHost.serve("/kliso/update/a_first.zip", first);
     publicHost.serve("/kliso/update/b_second.zip", second);
     view.setChecked(CheckBoxId::DirectConnection, false);
@@ -146,7 +141,7 @@ TEST_F(ProgressDuringTransfer, SecondFileLargerThanAnnounced) {
                                       view.gaugeMaximum(GaugeId::CurrentFile),
                                       view.gaugeProgress(GaugeId::AllFiles), tmem.current().pc.value_or(-1)});
     };
-    Button3Click(run);
+    Button3Click(context);
 
     ASSERT_FALSE(secondDownload.empty());
     std::int16_t previousPc = 0;
@@ -158,5 +153,5 @@ TEST_F(ProgressDuringTransfer, SecondFileLargerThanAnnounced) {
     }
     EXPECT_EQ(secondDownload.back().p2, 250000);
     EXPECT_EQ(secondDownload.back().pc, 100);
-    EXPECT_EQ(run.runningTotal, 250000);
+    EXPECT_EQ(context.runningTotal, 250000);
 }

@@ -1,13 +1,11 @@
 #include "RunFixture.h"
 
 #include "Files.h"
+#include "WorkstationNotifier.h"
 
 namespace halvio::test {
 
-RunFixture::RunFixture()
-    : context{
-          view, model, http, httplocal, uz, programFolder.file("maj_kliso.exe"), programFolder.path() + "/",
-          0,    {},    {},   {}} {}
+RunFixture::RunFixture() : RunHarness({}, notificationClientOptions()) {}
 
 void RunFixture::SetUp() {
     platform::createFolder(programFolder.file("update"));

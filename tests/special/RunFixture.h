@@ -1,15 +1,10 @@
 #pragma once
-// A run's context over a real clinic database on the private server, with a program folder of its
-// own (holding an update folder and a program file) and the two HTTP clients.
+// The run harness over a real clinic database on the private server, its program folder holding an
+// update folder and a program file, and the HTTP clients the window makes.
 
 #include "FirebirdFixtures.h"
-#include "HttpClient.h"
-#include "Model.h"
-#include "RecordingView.h"
-#include "RunContext.h"
+#include "RunHarness.h"
 #include "TestDatabase.h"
-#include "WorkstationNotifier.h"
-#include "ZipReader.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +13,7 @@
 
 namespace halvio::test {
 
-class RunFixture : public ::testing::Test {
+class RunFixture : public ::testing::Test, public RunHarness {
 protected:
     RunFixture();
     void SetUp() override;
@@ -31,13 +26,6 @@ protected:
     std::string programPath(const std::string& name) const { return programFolder.file(name); }
 
     TestDatabase database;
-    TempFolder programFolder;
-    RecordingView view;
-    Model model{view};
-    platform::HttpClient http;
-    platform::HttpClient httplocal{notificationClientOptions()};
-    platform::ZipReader uz;
-    RunContext context;
 };
 
 } // namespace halvio::test

@@ -6,6 +6,7 @@
 #include "Fonction.h"
 #include "LoopbackHttpServer.h"
 #include "RunFixture.h"
+#include "WorkstationNotifier.h"
 
 #include <gtest/gtest.h>
 

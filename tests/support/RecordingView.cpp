@@ -13,6 +13,8 @@ void RecordingView::appendLog(std::string_view text) {
         log.emplace_back();
     for (const auto& line : lines)
         log.push_back(line);
+    if (onLog)
+        onLog(std::string(text));
 }
 
 void RecordingView::processMessages() {

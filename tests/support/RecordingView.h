@@ -45,7 +45,9 @@ public:
     void setStartCaption(std::string_view value) override { startCaption = value; }
     void setStartEnabled(bool enabled) override { startEnabled = enabled; }
     void setClientMajCaption(std::string_view value) override { clientMaj = value; }
-    void setMigrationPercentCaption(std::string_view value) override { migrationPercents.emplace_back(value); }
+    void setMigrationPercentCaption(std::string_view value) override {
+        migrationPercents.emplace_back(value);
+    }
     void setStatusText(std::string_view text) override { statusTexts.emplace_back(text); }
 
     void startCountdown() override { countdownRunning = true; }
@@ -63,8 +65,9 @@ public:
     std::vector<std::string> log; // Windows-1252, as written
     std::map<GaugeId, Gauge> gauges{{GaugeId::CurrentFile, {}}, {GaugeId::AllFiles, {}}};
     std::map<PanelId, bool> panels{{PanelId::EndPanel, false}, {PanelId::DiagNotice, false}};
-    std::map<CheckBoxId, bool> checks{
-        {CheckBoxId::NoProxy, false}, {CheckBoxId::TransferStructure, false}, {CheckBoxId::DirectConnection, true}};
+    std::map<CheckBoxId, bool> checks{{CheckBoxId::NoProxy, false},
+                                      {CheckBoxId::TransferStructure, false},
+                                      {CheckBoxId::DirectConnection, true}};
     std::string windowCaption = "Vantorix - Mise \xE0 jour par internet";
     std::string startCaption = "D\xE9marrer";
     bool startEnabled = false;
@@ -80,6 +83,9 @@ public:
     int messageFormResult = 0;
     // Called on every processMessages(), for tests that act in the middle of a long step.
     std::function<void()> onProcessMessages;
+    // Called with each text appended, once it is in the log, for tests that look at the world when
+    // a given line is logged.
+    std::function<void(const std::string& text)> onLog;
 };
 
 } // namespace halvio::test

@@ -1,6 +1,8 @@
 #pragma once
 // A catalog folder and a reports folder in a temporary directory, and helpers to fill them.
 
+#include "TestFiles.h"
+
 #include <QTemporaryDir>
 
 #include <filesystem>
@@ -24,10 +26,5 @@ private:
     QTemporaryDir m_dir;
     std::filesystem::path m_root;
 };
-
-std::string readBytes(const std::filesystem::path& path);
-void writeBytes(const std::filesystem::path& path, const std::string& bytes);
-std::string noiseBytes(std::size_t size, unsigned seed);
-std::string allByteValues();
 
 } // namespace halvio::test

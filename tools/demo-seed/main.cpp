@@ -1,12 +1,11 @@
 // demo-seed: records a file as an installed package, a MAJ row whose FICHIER is the file's bytes.
 // An existing row of that name is replaced, so that seeding twice leaves one row.
+#include "Files.h"
 #include "FirebirdClient.h"
 #include "Windows1252.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -21,15 +20,6 @@ const char* const kUsage =
     "  DESCRIPTION  UTF-8 on the command line, stored as Windows-1252\n"
     "The user is sysdba; ISC_PASSWORD gives the password when the database is on a server.\n";
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,7 +32,7 @@ int main(int argc, char** argv) {
     const std::string dates = argv[3];
     try {
         const std::string description = halvio::cp1252FromUtf8(argc == 6 ? argv[5] : "");
-        const std::string content = readFile(argv[4]);
+        const std::string content = halvio::platform::readWholeFile(argv[4]);
         const char* password = std::getenv("ISC_PASSWORD");
         halvio::platform::FbAttachment attachment;
         attachment.attach(database, "sysdba", password ? password : "");

@@ -1,16 +1,16 @@
 // make-package: a package file is a ZIP archive whose first entry is the package content, encrypted with
 // traditional PKWARE encryption under the package password.
+#include "Files.h"
+#include "OptionParser.h"
 #include "TextLines.h"
 #include "Windows1252.h"
 #include "ZipError.h"
 #include "ZipWriter.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,56 +41,22 @@ struct Options {
     std::string output;
 };
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 Options parseOptions(int argc, char** argv) {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::cout << kUsage;
-            std::exit(0);
-        }
-        if (option == "--stdin") {
-            options.fromStdin = true;
-            continue;
-        }
-        if (option.rfind("--", 0) != 0) {
+    halvio::tools::OptionParser(kUsage)
+        .withEqualsForm()
+        .flag("--stdin", options.fromStdin)
+        .value("--file", [&](const std::string& value) { options.file = value; })
+        .value("--script", [&](const std::string& value) { options.scriptLines.push_back(value); })
+        .value("--entry-name", options.entryName)
+        .value("--extra-file", [&](const std::string& value) { options.extraFiles.push_back(value); })
+        .value("--password", options.password)
+        .words([&](const std::string& word) {
             if (!options.output.empty())
-                throw std::invalid_argument("more than one output file: " + option);
-            options.output = option;
-            continue;
-        }
-        // "--option=value" or "--option value"; the value is taken as it is, even when it starts with "-".
-        std::string value;
-        if (const size_t equals = option.find('='); equals != std::string::npos) {
-            value = option.substr(equals + 1);
-            option.resize(equals);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            throw std::invalid_argument("missing value for " + option);
-        }
-        if (option == "--file")
-            options.file = value;
-        else if (option == "--script")
-            options.scriptLines.push_back(value);
-        else if (option == "--entry-name")
-            options.entryName = value;
-        else if (option == "--extra-file")
-            options.extraFiles.push_back(value);
-        else if (option == "--password")
-            options.password = value;
-        else
-            throw std::invalid_argument("unknown option: " + option);
-    }
+                throw std::invalid_argument("more than one output file: " + word);
+            options.output = word;
+        })
+        .parse(argc, argv);
     const int sources =
         (options.file ? 1 : 0) + (options.scriptLines.empty() ? 0 : 1) + (options.fromStdin ? 1 : 0);
     if (sources != 1)
@@ -135,8 +101,7 @@ int main(int argc, char** argv) {
     try {
         options = parseOptions(argc, argv);
     } catch (const std::exception& error) {
-        std::cerr << "make-package: " << error.what() << "\n" << kUsage;
-        return 2;
+        return halvio::tools::usageError("make-package", error.what(), kUsage);
     }
     try {
         namespace fs = std::filesystem;
@@ -144,7 +109,7 @@ int main(int argc, char** argv) {
         std::string entryName = options.entryName;
         const std::string stem = fs::path(options.output).stem().string();
         if (options.file) {
-            content = readFile(*options.file);
+            content = halvio::platform::readWholeFile(*options.file);
             if (entryName.empty())
                 entryName = fs::path(*options.file).filename().string();
         } else if (options.fromStdin) {
@@ -161,7 +126,7 @@ int main(int argc, char** argv) {
         const size_t contentSize = content.size();
         writer.addEntry(entryName, std::move(content));
         for (const std::string& extra : options.extraFiles)
-            writer.addEntry(fs::path(extra).filename().string(), readFile(extra));
+            writer.addEntry(fs::path(extra).filename().string(), halvio::platform::readWholeFile(extra));
         writeIntoFolder(writer, options.output);
         std::cout << "make-package: " << options.output << ": entry " << entryName << ", " << contentSize
                   << " bytes, " << fs::file_size(options.output) << " bytes in the package file" << std::endl;

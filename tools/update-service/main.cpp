@@ -2,14 +2,13 @@
 // With --check it only checks a catalog and ends.
 #include "Catalog.h"
 #include "CatalogCheck.h"
+#include "OptionParser.h"
 #include "SigningKey.h"
 #include "ToolProcess.h"
 #include "UpdateService.h"
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <stdexcept>
@@ -19,11 +18,8 @@ namespace {
 
 const char* const kUsage =
     "usage: update-service [--catalog DIR] [--reports DIR] [--listen HOST:PORT]... [--ready-file PATH]\n"
-    "                      [--pid-file PATH]\n"
-    "       update-service --check DIR\n"
-    "  --check DIR        check the catalog folder as the service reads it, print one line per fault\n"
-    "                     (FILE:LINE: REASON) and end: exit code 0 when it has none, 1 otherwise\n"
     "                      [--pid-file PATH] [--signing-key FILE]\n"
+    "       update-service --check DIR\n"
     "       update-service keygen --private FILE\n"
     "       update-service public-key --private FILE\n"
     "  --catalog DIR      catalog folder (default: catalog)\n"
@@ -33,6 +29,8 @@ const char* const kUsage =
     "  --ready-file PATH  written once every address listens: one HOST:PORT line each\n"
     "  --pid-file PATH    written at start with the process id\n"
     "  --signing-key FILE the vendor's private key: replies to updaters that send a nonce are signed\n"
+    "  --check DIR        check the catalog folder as the service reads it, print one line per fault\n"
+    "                     (FILE:LINE: REASON) and end: exit code 0 when it has none, 1 otherwise\n"
     "  keygen             makes a key pair: the private key goes to FILE (never over an existing\n"
     "                     file, readable by its owner only), the public key is printed in base64,\n"
     "                     the value of HALVIO_VENDOR_PUBLIC_KEY\n"
@@ -47,35 +45,20 @@ struct Options {
 };
 
 Options parseOptions(int argc, char** argv) {
+    using halvio::tools::parseListenAddress;
     Options options;
     options.config.catalog = "catalog";
     options.config.reports = "reports";
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::cout << kUsage;
-            std::exit(0);
-        }
-        if (i + 1 >= argc)
-            throw std::invalid_argument("unknown option or missing value: " + option);
-        const std::string value = argv[++i];
-        if (option == "--catalog")
-            options.config.catalog = value;
-        else if (option == "--reports")
-            options.config.reports = value;
-        else if (option == "--listen")
-            options.config.listen.push_back(halvio::tools::parseListenAddress(value));
-        else if (option == "--ready-file")
-            options.readyFile = value;
-        else if (option == "--pid-file")
-            options.pidFile = value;
-        else if (option == "--check")
-            options.check = value;
-        else if (option == "--signing-key")
-            options.signingKey = value;
-        else
-            throw std::invalid_argument("unknown option: " + option);
-    }
+    halvio::tools::OptionParser(kUsage)
+        .value("--catalog", [&](const std::string& value) { options.config.catalog = value; })
+        .value("--reports", [&](const std::string& value) { options.config.reports = value; })
+        .value("--listen",
+               [&](const std::string& value) { options.config.listen.push_back(parseListenAddress(value)); })
+        .value("--ready-file", options.readyFile)
+        .value("--pid-file", options.pidFile)
+        .value("--check", options.check)
+        .value("--signing-key", options.signingKey)
+        .parse(argc, argv);
     options.config.listen = halvio::tools::withoutRepeats(options.config.listen);
     return options;
 }
@@ -140,8 +123,7 @@ int main(int argc, char** argv) {
     try {
         options = parseOptions(argc, argv);
     } catch (const std::exception& error) {
-        std::cerr << "update-service: " << error.what() << "\n" << kUsage;
-        return 2;
+        return usageError("update-service", error.what(), kUsage);
     }
     if (!options.check.empty())
         return checkOnly(options.check);

@@ -1,11 +1,11 @@
 // workstation-listener: answers GET /MAJ as a clinic workstation's listener and records every call.
 // Stops on SIGINT or SIGTERM with exit 0.
+#include "OptionParser.h"
 #include "ToolProcess.h"
 #include "WorkstationListener.h"
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -29,26 +29,15 @@ struct Options {
 
 Options parseOptions(int argc, char** argv) {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::cout << kUsage;
-            std::exit(0);
-        }
-        if (i + 1 >= argc)
-            throw std::invalid_argument("unknown option or missing value: " + option);
-        const std::string value = argv[++i];
-        if (option == "--listen")
-            options.listen.push_back(halvio::tools::parseListenAddress(value));
-        else if (option == "--record")
-            options.record = value;
-        else if (option == "--ready-file")
-            options.readyFile = value;
-        else if (option == "--pid-file")
-            options.pidFile = value;
-        else
-            throw std::invalid_argument("unknown option: " + option);
-    }
+    halvio::tools::OptionParser(kUsage)
+        .value("--listen",
+               [&](const std::string& value) {
+                   options.listen.push_back(halvio::tools::parseListenAddress(value));
+               })
+        .value("--record", options.record)
+        .value("--ready-file", options.readyFile)
+        .value("--pid-file", options.pidFile)
+        .parse(argc, argv);
     if (options.listen.empty())
         throw std::invalid_argument("--listen is required");
     options.listen = halvio::tools::withoutRepeats(options.listen);
@@ -64,8 +53,7 @@ int main(int argc, char** argv) {
     try {
         options = parseOptions(argc, argv);
     } catch (const std::exception& error) {
-        std::cerr << "workstation-listener: " << error.what() << "\n" << kUsage;
-        return 2;
+        return usageError("workstation-listener", error.what(), kUsage);
     }
     try {
         if (!options.pidFile.empty())

@@ -1,5 +1,6 @@
 #include "ClinicInstallation.h"
 
+#include "Fonction.h"
 #include "Windows1252.h"
 
 #include <filesystem>
@@ -15,28 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string quoted(const std::string& text) {
-    std::string result = "'";
-    for (char c : text) {
-        result += c;
-        if (c == '\'')
-            result += '\'';
-    }
-    return result + "'";
-}
-
 std::string literal(const std::optional<std::string>& text) {
-    return text ? quoted(*text) : "NULL";
-}
-
-std::string trimmed(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
-        --end;
-    return text.substr(begin, end - begin);
+    return text ? Quoted(*text) : "NULL";
 }
 
 // A CHAR(width) column as the database gives it back: filled with blanks to its width.
@@ -53,7 +34,7 @@ std::string faxDates(const FaxRow& fax, const QDate& today) {
 }
 
 std::string addressLine(const SetupRow& setup) {
-    auto value = [](const std::optional<std::string>& text) { return quoted(trimmed(text.value_or(""))); };
+    auto value = [](const std::optional<std::string>& text) { return Quoted(Trimmed(text.value_or(""))); };
     // Sent one day earlier than stored, the time left out at midnight.
     const QDateTime maj =
         QDateTime::fromString(QString::fromStdString(setup.maj), QStringLiteral("yyyy-MM-dd hh:mm:ss"))
@@ -64,8 +45,8 @@ std::string addressLine(const SetupRow& setup) {
            ",ville=" + value(setup.ville) + ",postal=" + value(setup.postal) + ",PROV=" + value(setup.prov) +
            ",REGION=" + value(setup.region) + ",TEL=" + value(setup.tel) + ",TEL2=" + value(setup.tel2) +
            ",FAX=" + value(setup.fax) + ",CONTACT=" + value(setup.contact) +
-           ",COURRIEL=" + value(setup.courriel) + ",MAJ=" + quoted(maj.toString(format).toStdString()) +
-           " WHERE CODE=" + quoted(padded(setup.client, 10));
+           ",COURRIEL=" + value(setup.courriel) + ",MAJ=" + Quoted(maj.toString(format).toStdString()) +
+           " WHERE CODE=" + Quoted(padded(setup.client, 10));
 }
 
 // Sent faxes from three months back to the day before yesterday, counted per site and day in the
@@ -95,15 +76,15 @@ std::optional<std::string> siteLine(const std::vector<SiteRow>& sites) {
         line += std::to_string(site.id);
         for (const auto* value :
              {&site.nom, &site.adresse, &site.ville, &site.fax, &site.faxid, &site.faxnom, &site.faxtel})
-            line += "~" + trimmed(value->value_or(""));
+            line += "~" + Trimmed(value->value_or(""));
         line += "|";
     }
     return line;
 }
 
 std::string userLine(const UserRow& user) {
-    return "id=" + std::to_string(user.id) + "|nom=" + trimmed(user.recherche) +
-           "|titre=" + trimmed(user.titre) + "|vigilance=" + user.acces25 +
+    return "id=" + std::to_string(user.id) + "|nom=" + Trimmed(user.recherche) +
+           "|titre=" + Trimmed(user.titre) + "|vigilance=" + user.acces25 +
            "|Dernacces=" + padded(user.dernacces, 20);
 }
 
@@ -112,10 +93,10 @@ std::vector<std::string> clinicStatements(const ClinicRows& rows) {
     std::vector<std::string> statements{
         "insert into setup (nom, nomx, adres1, adres2, ville, prov, postal, region, tel, tel2, fax, contact, "
         "courriel, client, maj, dsq_eventprefix) values (" +
-        quoted(s.nom) + "," + quoted(s.nom) + "," + quoted(s.adres1) + "," + quoted(s.adres2) + "," +
-        quoted(s.ville) + "," + quoted(s.prov) + "," + quoted(s.postal) + "," + quoted(s.region) + "," +
-        quoted(s.tel) + "," + literal(s.tel2) + "," + quoted(s.fax) + "," + quoted(s.contact) + "," +
-        literal(s.courriel) + "," + quoted(s.client) + "," + quoted(s.maj) + ",1)"};
+        Quoted(s.nom) + "," + Quoted(s.nom) + "," + Quoted(s.adres1) + "," + Quoted(s.adres2) + "," +
+        Quoted(s.ville) + "," + Quoted(s.prov) + "," + Quoted(s.postal) + "," + Quoted(s.region) + "," +
+        Quoted(s.tel) + "," + literal(s.tel2) + "," + Quoted(s.fax) + "," + Quoted(s.contact) + "," +
+        literal(s.courriel) + "," + Quoted(s.client) + "," + Quoted(s.maj) + ",1)"};
     for (const SiteRow& site : rows.sites)
         statements.push_back(
             "insert into site (id, nom, adresse, ville, fax, faxid, faxnom, faxtel) values (" +
@@ -124,20 +105,20 @@ std::vector<std::string> clinicStatements(const ClinicRows& rows) {
             literal(site.faxnom) + "," + literal(site.faxtel) + ")");
     for (const UserRow& user : rows.users)
         statements.push_back("insert into md (id, recherche, titre, acces25, dernacces, actif) values (" +
-                             std::to_string(user.id) + "," + quoted(user.recherche) + "," +
-                             quoted(user.titre) + "," + quoted(user.acces25) + "," + quoted(user.dernacces) +
+                             std::to_string(user.id) + "," + Quoted(user.recherche) + "," +
+                             Quoted(user.titre) + "," + Quoted(user.acces25) + "," + Quoted(user.dernacces) +
                              ",0)");
     for (const WorkstationRow& workstation : rows.workstations)
-        statements.push_back("insert into ordinateur (ip, port) values (" + quoted(workstation.ip) + "," +
-                             quoted(workstation.port) + ")");
+        statements.push_back("insert into ordinateur (ip, port) values (" + Quoted(workstation.ip) + "," +
+                             Quoted(workstation.port) + ")");
     for (const DiagRow& diag : rows.diag)
         statements.push_back("insert into diag (diag, code, md, dates, desc_ramq, desc_spec) values (" +
-                             quoted(diag.diag) + "," + quoted(diag.code) + "," + std::to_string(diag.md) +
-                             "," + literal(diag.dates) + "," + quoted(diag.descRamq) + "," +
+                             Quoted(diag.diag) + "," + Quoted(diag.code) + "," + std::to_string(diag.md) +
+                             "," + literal(diag.dates) + "," + Quoted(diag.descRamq) + "," +
                              literal(diag.descSpec) + ")");
     for (const InstalledPackage& package : rows.installed)
-        statements.push_back("insert into maj (nom, description, dates) values (" + quoted(package.nom) +
-                             "," + quoted(package.description) + "," + quoted(package.dates) + ")");
+        statements.push_back("insert into maj (nom, description, dates) values (" + Quoted(package.nom) +
+                             "," + Quoted(package.description) + "," + Quoted(package.dates) + ")");
     return statements;
 }
 
@@ -182,7 +163,7 @@ ClinicRows exampleClinic() {
 
 std::string expectedReportBody(const ClinicRows& rows, const QDate& today) {
     std::vector<std::string> lines;
-    if (trimmed(rows.setup.client) != "NOUVEAU")
+    if (Trimmed(rows.setup.client) != "NOUVEAU")
         lines.push_back(addressLine(rows.setup));
     if (auto fax = faxLine(rows.faxes, today))
         lines.push_back(*fax);
@@ -213,7 +194,7 @@ ClinicInstallation::ClinicInstallation(const ClinicRows& rows, const std::string
     std::vector<std::string> faxes;
     for (const FaxRow& fax : rows.faxes)
         faxes.push_back("insert into fax (site, dates, onglet) values (" + std::to_string(fax.site) + "," +
-                        quoted(faxDates(fax, QDate::currentDate())) + "," + quoted(fax.onglet) + ")");
+                        Quoted(faxDates(fax, QDate::currentDate())) + "," + Quoted(fax.onglet) + ")");
     halvio::test::execute(faxDatabase, m_server.password, faxes);
 
     m_klisoIni = "[KLISO]\r\nSERVEUR=" + m_server.host + "\r\nDATABASE=" + m_dataFolder + "kliso.ib\r\n";
@@ -243,25 +224,11 @@ QDateTime ClinicInstallation::setupMaj() const {
 
 std::string ClinicInstallation::diagnostics() const {
     std::string text;
-    if (auto crash = fileBytes(inProgramFolder("maj_kliso.err")))
+    if (auto crash = readBytesIfAny(inProgramFolder("maj_kliso.err")))
         text += "\n--- maj_kliso.err ---\n" + lastPart(*crash, 4000);
-    if (auto output = fileBytes(outputFile()))
+    if (auto output = readBytesIfAny(outputFile()))
         text += "\n--- output of the started programs ---\n" + lastPart(*output, 4000);
     return text;
-}
-
-std::optional<std::string> fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
 }
 
 } // namespace halvio::test

@@ -4,6 +4,7 @@
 // below. The report the updater must send is built here from the same rows.
 
 #include "FirebirdFixtures.h"
+#include "TestFiles.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -111,9 +112,5 @@ private:
     std::string m_dataFolder;
     std::string m_klisoIni;
 };
-
-// The whole file, or nothing when it cannot be read.
-std::optional<std::string> fileBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::string& bytes);
 
 } // namespace halvio::test

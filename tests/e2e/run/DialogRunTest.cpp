@@ -33,9 +33,36 @@ std::unique_ptr<LoopbackHttpServer> listenOn(const char* host) {
     return std::make_unique<LoopbackHttpServer>(address.host, address.port);
 }
 
+// A notice the run must show: its window title, and what a test says when it does not come.
+struct Notice {
+    std::string title;
+    std::string whenMissing;
+};
+
 class DialogRun : public ::testing::Test {
 protected:
     std::string whatIsShown() { return "\n" + display.state(); }
+
+    // Answers the notices in order, as someone at the workstation would, then waits for the program
+    // to end by itself with exit code 0. The first notice is given the time of a whole run.
+    void answerThenSeeTheEnd(UpdaterRun& run, const std::vector<Notice>& notices,
+                             const ClinicInstallation& clinic, const ServiceOnLoopback& service) {
+        const auto running = [&] { return run.isRunning(); };
+        for (size_t i = 0; i < notices.size(); ++i)
+            ASSERT_TRUE(display.pressReturnIn(notices[i].title, running, i == 0 ? kDialogLimit : 60s))
+                << notices[i].whenMissing << whatIsShown() << clinic.diagnostics()
+                << (i == 0 ? "\n" + service.log() : std::string());
+        ASSERT_TRUE(run.waitEnded(60s))
+            << "the program did not end once the notices were answered" << whatIsShown();
+        EXPECT_EQ(run.exitCode(), 0);
+    }
+
+    // What a failed run leaves: SETUP as it was, and no crash report.
+    static void expectUnstampedWithoutReport(const ClinicInstallation& clinic) {
+        EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22")
+            << "a failed run does not stamp SETUP";
+        EXPECT_FALSE(readBytesIfAny(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+    }
 
     ChildProcesses processes;
     VirtualDisplay display{processes};
@@ -88,9 +115,8 @@ TEST_F(DialogRun, ServiceFailingAtEveryEndpointIsTriedTwiceOverThenTheUserIsTold
         for (const RecordedRequest& request : requests)
             EXPECT_EQ(request.body, report);
     }
-    EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22");
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("test.txt")));
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+    EXPECT_FALSE(readBytesIfAny(clinic.inProgramFolder("test.txt")));
+    expectUnstampedWithoutReport(clinic);
 }
 
 TEST_F(DialogRun, PackageMissingOnTheServiceEndsTheRunWithThePackagesBeforeItRecordedAndNoStamp) {
@@ -105,19 +131,13 @@ TEST_F(DialogRun, PackageMissingOnTheServiceEndsTheRunWithThePackagesBeforeItRec
     ServiceOnLoopback service(catalog);
 
     UpdaterRun run(processes, clinic, display.name());
-    const auto running = [&] { return run.isRunning(); };
     // The direct connection is ticked at every start: after the internal address has failed too,
     // its "antivirus" box comes first, then the two notices of a failed download.
-    ASSERT_TRUE(display.pressReturnIn("maj_kliso", running, kDialogLimit))
-        << "no \"antivirus\" box" << whatIsShown() << clinic.diagnostics() << "\n"
-        << service.log();
-    ASSERT_TRUE(display.pressReturnIn("maj_kliso", running, 60s))
-        << "no box with the error's text" << whatIsShown() << clinic.diagnostics();
-    ASSERT_TRUE(display.pressReturnIn("Vantorix  Attention!", running, 60s))
-        << "no mode 80 dialog" << whatIsShown() << clinic.diagnostics();
-    ASSERT_TRUE(run.waitEnded(60s)) << "the program did not end once the notices were answered"
-                                    << whatIsShown();
-    EXPECT_EQ(run.exitCode(), 0);
+    ASSERT_NO_FATAL_FAILURE(answerThenSeeTheEnd(run,
+                                                {{"maj_kliso", "no \"antivirus\" box"},
+                                                 {"maj_kliso", "no box with the error's text"},
+                                                 {"Vantorix  Attention!", "no mode 80 dialog"}},
+                                                clinic, service));
 
     EXPECT_EQ(traffic(service.requests("GET")),
               (std::vector<std::string>{"GET /kliso/update/halvio.zip 200 at office",
@@ -127,11 +147,9 @@ TEST_F(DialogRun, PackageMissingOnTheServiceEndsTheRunWithThePackagesBeforeItRec
                                                          {"HHALVIO", "2004.05.12 10:22:33 "},
                                                          {"SQL_CLINIQUE", "2003.01.01 00:00:00 "}};
     EXPECT_EQ(clinic.query("select nom, dates from maj order by nom"), recorded);
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("update/halvio.exe")), halvio);
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("update/halvio.exe")), halvio);
     EXPECT_EQ(fileNames(clinic.inProgramFolder("update")), std::vector<std::string>{"halvio.exe"});
-    EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22")
-        << "a failed run does not stamp SETUP";
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+    expectUnstampedWithoutReport(clinic);
 }
 
 // The update folder is a 3 MiB disk holding the clinic's current halvio.exe; the new program does
@@ -156,26 +174,18 @@ TEST_F(DialogRun, FullDiskLeavesThePreviousProgramWholeAndThePackageForTheNextRu
     ServiceOnLoopback service(catalog);
 
     UpdaterRun run(processes, clinic, display.name());
-    const auto running = [&] { return run.isRunning(); };
-    ASSERT_TRUE(display.pressReturnIn("maj_kliso", running, kDialogLimit))
-        << "no box with the error's text" << whatIsShown() << clinic.diagnostics() << "\n"
-        << service.log();
-    ASSERT_TRUE(display.pressReturnIn("Vantorix  Attention!", running, 60s))
-        << "no mode 80 dialog" << whatIsShown() << clinic.diagnostics();
-    ASSERT_TRUE(run.waitEnded(60s)) << "the program did not end once the notices were answered"
-                                    << whatIsShown();
-    EXPECT_EQ(run.exitCode(), 0);
+    ASSERT_NO_FATAL_FAILURE(answerThenSeeTheEnd(
+        run, {{"maj_kliso", "no box with the error's text"}, {"Vantorix  Attention!", "no mode 80 dialog"}},
+        clinic, service));
 
     EXPECT_EQ(traffic(service.requests("GET")),
               std::vector<std::string>{"GET /kliso/update/halvio.zip 200 at office"});
-    EXPECT_EQ(fileBytes(update + "/halvio.exe"), previous);
+    EXPECT_EQ(readBytesIfAny(update + "/halvio.exe"), previous);
     EXPECT_EQ(fileNames(update), std::vector<std::string>{"halvio.exe"}) << "no cut or temporary file";
     const std::vector<std::vector<std::string>> recorded{{"HHALVIO", "2004.05.12 10:22:33 "},
                                                          {"SQL_CLINIQUE", "2003.01.01 00:00:00 "}};
     EXPECT_EQ(clinic.query("select nom, dates from maj order by nom"), recorded);
-    EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22")
-        << "a failed run does not stamp SETUP";
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+    expectUnstampedWithoutReport(clinic);
 }
 
 // An error no step expects: a plain file stands where the update folder goes.
@@ -200,7 +210,7 @@ TEST_F(DialogRun, UnexpectedErrorIsReportedThenTheRunEndsByItselfUnstamped) {
     EXPECT_EQ(run.exitCode(), 0);
     EXPECT_GE(secondsBetween(answered, run.ended()), 9.0) << "the run ends by the timed close";
 
-    const std::optional<std::string> report = fileBytes(clinic.inProgramFolder("maj_kliso.err"));
+    const std::optional<std::string> report = readBytesIfAny(clinic.inProgramFolder("maj_kliso.err"));
     ASSERT_TRUE(report) << clinic.diagnostics();
     // The countdown started the exchange; the library's own text is kept.
     EXPECT_NE(report->find("Handler: Timer1Timer\r\nMessage: Cannot create the folder '" +

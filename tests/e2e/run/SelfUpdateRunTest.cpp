@@ -42,8 +42,9 @@ TEST(SelfUpdateRun, CopyToolReplacesTheUpdaterAndItsNextStartFindsNothingNewer) 
     const std::string published =
         now.addSecs(-1800).toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")).toStdString();
     // Still a working updater: the bytes after the program change nothing when it runs.
-    const std::string newUpdater = *fileBytes(clinic.updater()) + "\nmaj_kliso published by the service\n";
-    const std::string copyTool = *fileBytes(HALVIO_BINARY_DIR "/bin/copie.exe");
+    const std::string newUpdater =
+        *readBytesIfAny(clinic.updater()) + "\nmaj_kliso published by the service\n";
+    const std::string copyTool = *readBytesIfAny(HALVIO_BINARY_DIR "/bin/copie.exe");
 
     ServiceCatalog catalog(serviceRoot.path());
     catalog.setClient(kClient, {"Clinique du Parc", "15", "47", {}});
@@ -71,12 +72,12 @@ TEST(SelfUpdateRun, CopyToolReplacesTheUpdaterAndItsNextStartFindsNothingNewer) 
               recorded);
     EXPECT_EQ(clinic.value("select maj from setup"), "2004.05.11 14:03:22")
         << "a self-update does not stamp SETUP";
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("Maj_kliso.new")), newUpdater);
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("copie.exe")), copyTool);
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("Maj_kliso.new")), newUpdater);
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("copie.exe")), copyTool);
     EXPECT_TRUE(isExecutable(clinic.inProgramFolder("copie.exe")));
 
     // The copy tool waits for the updater to end, copies the new file over it and starts it again.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fileBytes(clinic.updater()) == newUpdater; }, 60000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readBytesIfAny(clinic.updater()) == newUpdater; }, 60000))
         << "maj_kliso.exe was not replaced" << clinic.diagnostics();
     EXPECT_TRUE(isExecutable(clinic.updater()));
     std::vector<pid_t> restarted;
@@ -96,7 +97,7 @@ TEST(SelfUpdateRun, CopyToolReplacesTheUpdaterAndItsNextStartFindsNothingNewer) 
         << "the next run did not end by itself" << clinic.diagnostics() << "\n--- service ---\n"
         << service.log();
     EXPECT_EQ(next.exitCode(), 0);
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+    EXPECT_FALSE(readBytesIfAny(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
     const std::vector<ServiceRequest> posts = service.requests("POST");
     ASSERT_EQ(posts.size(), 2u) << service.log();
     const std::string report = expectedReportBody(rows, QDate::currentDate());
@@ -122,7 +123,7 @@ TEST(SelfUpdateRun, ACopyToolThatCannotStartLeavesTheRunToEndWithTheCurrentUpdat
     setLastWriteTime(clinic.updater(), now.addSecs(-3600));
     const std::string published =
         now.addSecs(-1800).toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")).toStdString();
-    const std::string runningUpdater = *fileBytes(clinic.updater());
+    const std::string runningUpdater = *readBytesIfAny(clinic.updater());
 
     ServiceCatalog catalog(serviceRoot.path());
     catalog.setClient(kClient, {"Clinique du Parc", "15", "47", {}});
@@ -136,7 +137,7 @@ TEST(SelfUpdateRun, ACopyToolThatCannotStartLeavesTheRunToEndWithTheCurrentUpdat
         << "the run did not end by itself" << clinic.diagnostics() << "\n--- service ---\n"
         << service.log();
     EXPECT_EQ(run.exitCode(), 0);
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+    EXPECT_FALSE(readBytesIfAny(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
 
     EXPECT_EQ(traffic(service.requests("GET")),
               (std::vector<std::string>{"GET /kliso/update/copie.zip 200 at office",
@@ -147,8 +148,8 @@ TEST(SelfUpdateRun, ACopyToolThatCannotStartLeavesTheRunToEndWithTheCurrentUpdat
     EXPECT_EQ(clinic.value("select actif from md where id=1"), "1");
     EXPECT_TRUE(clinic.setupMaj().isValid());
     EXPECT_NE(clinic.value("select maj from setup"), "2004.05.11 14:03:22") << "the run ended normally";
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("Maj_kliso.new")));
-    EXPECT_EQ(fileBytes(clinic.updater()), runningUpdater);
+    EXPECT_FALSE(readBytesIfAny(clinic.inProgramFolder("Maj_kliso.new")));
+    EXPECT_EQ(readBytesIfAny(clinic.updater()), runningUpdater);
 }
 
 } // namespace

@@ -142,7 +142,7 @@ std::vector<ServiceRequest> ServiceOnLoopback::requests(const std::string& metho
 std::vector<std::string> ServiceOnLoopback::reports() const {
     std::vector<std::string> bodies;
     for (const fs::path& file : m_service->storedReports())
-        bodies.push_back(fileBytes(file.string()).value_or("<unreadable " + file.string() + ">"));
+        bodies.push_back(readBytesIfAny(file.string()).value_or("<unreadable " + file.string() + ">"));
     return bodies;
 }
 

@@ -58,17 +58,17 @@ TEST(SignedRun, InstallsFromTheSigningServiceAfterCheckingTheReplyAndEveryPackag
     UpdaterRun run(processes, clinic);
     ASSERT_TRUE(run.waitEnded(kRunLimit)) << clinic.diagnostics() << "\n--- service ---\n" << service.log();
     EXPECT_EQ(run.exitCode(), 0) << clinic.diagnostics();
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+    EXPECT_FALSE(readBytesIfAny(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
 
     const std::vector<ServiceRequest> posts = service.requests("POST");
     ASSERT_EQ(traffic(posts), std::vector<std::string>{"POST /C1234.maj 200 at office"}) << service.log();
     EXPECT_NE(posts.front().line.find(" signed"), std::string::npos) << posts.front().line;
     // The body is the reply an unsigned updater gets; the signature came in headers.
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("test.txt")), catalog.expectedReply(kClient));
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("test.txt")), catalog.expectedReply(kClient));
     EXPECT_EQ(traffic(service.requests("GET")),
               (std::vector<std::string>{"GET /kliso/update/halvio.zip 200 at office",
                                         "GET /kliso/update/sql_signe.zip 200 at office"}));
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("update/halvio.exe")), programBytes("halvio"));
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("update/halvio.exe")), programBytes("halvio"));
     EXPECT_EQ(clinic.value("select trim(titre) from md where id=2"), "Dre Signee");
     EXPECT_EQ(clinic.value("select count(*) from maj where nom in ('HALVIO', 'SQL_SIGNE')"), "2");
     EXPECT_NE(clinic.value("select maj from setup"), kSetupMajBefore);
@@ -203,7 +203,7 @@ TEST_F(SignedFaultRun, ARepliedAnswerThatIsNotTheVendorsForThisNonceIsRefusedWit
         UpdaterRun run(processes, clinic);
         ASSERT_TRUE(run.waitEnded(kRunLimit)) << clinic.diagnostics();
         EXPECT_EQ(run.exitCode(), 0) << clinic.diagnostics();
-        EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+        EXPECT_FALSE(readBytesIfAny(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
         ASSERT_FALSE(front->requests().empty());
         EXPECT_FALSE(front->lastRequest().header(signedreply::kNonceHeader).empty());
         // Nothing of the reply applied: no statement, no settings, no package fetched or recorded,

@@ -2,6 +2,7 @@
 // what the service received, what the database, the program folder and the workstations got.
 #include "ChildProcesses.h"
 #include "ClinicInstallation.h"
+#include "Fonction.h"
 #include "LoopbackHttpServer.h"
 #include "RunSupport.h"
 #include "ServiceOnLoopback.h"
@@ -23,12 +24,6 @@ std::vector<std::string> column(const std::vector<std::vector<std::string>>& row
     for (const auto& row : rows)
         values.push_back(row.at(index));
     return values;
-}
-
-std::string trimmedText(const std::string& text) {
-    const size_t begin = text.find_first_not_of(' ');
-    return begin == std::string::npos ? std::string()
-                                      : text.substr(begin, text.find_last_not_of(' ') - begin + 1);
 }
 
 TEST(WholeRun, InstallsEveryNewerPackageReportsTheClinicAndClosesTenSecondsAfterTheEnd) {
@@ -71,7 +66,7 @@ TEST(WholeRun, InstallsEveryNewerPackageReportsTheClinicAndClosesTenSecondsAfter
         << "the updater did not end by itself" << clinic.diagnostics() << "\n--- service ---\n"
         << service.log();
     EXPECT_EQ(run.exitCode(), 0) << clinic.diagnostics();
-    EXPECT_FALSE(fileBytes(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
+    EXPECT_FALSE(readBytesIfAny(clinic.inProgramFolder("maj_kliso.err"))) << clinic.diagnostics();
 
     // The report: posted once, to the office server, after the countdown, byte for byte as built.
     const std::vector<ServiceRequest> posts = service.requests("POST");
@@ -81,7 +76,7 @@ TEST(WholeRun, InstallsEveryNewerPackageReportsTheClinicAndClosesTenSecondsAfter
     const std::vector<std::string> reports = service.reports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports.front(), expectedReportBody(rows, QDate::currentDate()));
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("test.txt")), catalog.expectedReply(kClient));
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("test.txt")), catalog.expectedReply(kClient));
 
     // The newer packages, in name order, from the office server; HHALVIO is installed already.
     EXPECT_EQ(traffic(service.requests("GET")),
@@ -91,7 +86,7 @@ TEST(WholeRun, InstallsEveryNewerPackageReportsTheClinicAndClosesTenSecondsAfter
                                         "GET /kliso/update/updatediag.zip 200 at office"}));
 
     // The reply's settings and statements, the failing one skipped.
-    EXPECT_EQ(trimmedText(clinic.value("select nom from setup")), "Clinique du Parc");
+    EXPECT_EQ(Trimmed(clinic.value("select nom from setup")), "Clinique du Parc");
     EXPECT_EQ(clinic.value("select nomx from setup"), "Clinique du Parc");
     EXPECT_EQ(clinic.value("select cast(escompte as integer) from setup"), "15");
     EXPECT_EQ(clinic.value("select dsq_eventprefix from setup"), "47");
@@ -99,7 +94,7 @@ TEST(WholeRun, InstallsEveryNewerPackageReportsTheClinicAndClosesTenSecondsAfter
     EXPECT_EQ(clinic.value("select faxid from site where id=2"), "FX9");
 
     // The script ran line by line past its failing statement.
-    EXPECT_EQ(trimmedText(clinic.value("select titre from md where id=2")), "Dre Vigneault");
+    EXPECT_EQ(Trimmed(clinic.value("select titre from md where id=2")), "Dre Vigneault");
     EXPECT_EQ(clinic.value("select nom from site where id=3"), "Annexe Nord");
 
     // Every package recorded with its content; HALVIO27 under HALVIO26, SQL_CLINIQUE updated in place.
@@ -117,8 +112,8 @@ TEST(WholeRun, InstallsEveryNewerPackageReportsTheClinicAndClosesTenSecondsAfter
     // The program files, and no package file left behind.
     EXPECT_EQ(fileNames(clinic.inProgramFolder("update")),
               (std::vector<std::string>{"halvio.exe", "halvio26.exe"}));
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("update/halvio.exe")), halvio);
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("update/halvio26.exe")), halvio26);
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("update/halvio.exe")), halvio);
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("update/halvio26.exe")), halvio26);
     EXPECT_TRUE(fileNames(clinic.otherFolder()).empty()) << "the updater wrote into its current directory";
 
     // The two workstations that are on were told once each, the way the clinic's listeners expect.
@@ -155,7 +150,7 @@ TEST(WholeRun, InstallsEveryNewerPackageReportsTheClinicAndClosesTenSecondsAfter
     EXPECT_LE(secondsBetween(stamp, run.ended()), 25.0);
 
     // The choice of the direct connection saved, the rest of kliso.ini kept.
-    EXPECT_EQ(fileBytes(clinic.inProgramFolder("kliso.ini")), clinic.klisoIniAtStart() + "beta=O\r\n");
+    EXPECT_EQ(readBytesIfAny(clinic.inProgramFolder("kliso.ini")), clinic.klisoIniAtStart() + "beta=O\r\n");
 }
 
 } // namespace

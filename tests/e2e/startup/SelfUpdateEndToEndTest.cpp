@@ -2,44 +2,38 @@
 // folder finds a newer build of itself in MAJ, the user answers its notice on a private X server,
 // the real copy tool it starts puts the new build in place and starts it, and that start finds
 // nothing newer.
-#include "PrivateDisplay.h"
-#include "ProgramProcesses.h"
+#include "ChildProcesses.h"
 #include "StartupFolder.h"
+#include "VirtualDisplay.h"
 
 #include "DateTime.h"
 #include "Files.h"
 #include "ServiceHosts.h"
 
-#include <QProcess>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <chrono>
 
 using namespace halvio;
 using namespace halvio::test;
 
 namespace {
 
-constexpr int kStepLimitMs = 60000;
+using namespace std::chrono_literals;
+
+constexpr std::chrono::milliseconds kStepLimit = 60s;
+constexpr int kStepLimitMs = static_cast<int>(kStepLimit.count());
 const DateTime kProgramTime{2021, 6, 15, 10, 20, 30};
 const std::string kBinaries = std::string(HALVIO_BINARY_DIR) + "/bin/";
 
-// The updater's own environment, without what would change its course or the copy tool's.
-QProcessEnvironment updaterEnvironment(const PrivateDisplay& display) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                             "ALL_PROXY", "COPIE_NO_RESTART", "COPIE_WAIT_SECONDS", "HALVIO_STARTER_PID"})
-        environment.remove(name);
-    return display.environmentFor(environment);
-}
-
+// Members go in reverse order: the display, then every process still running (the restarted
+// updater, adopted when the copy tool ends), then the folder they ran in.
 class SelfUpdateEndToEnd : public ::testing::Test {
 protected:
-    void TearDown() override { killProcessesIn(folder.path()); }
-
-    PrivateDisplay display;
     StartupFolder folder{mainServer()};
+    ChildProcesses processes;
+    VirtualDisplay display{processes};
 };
 
 } // namespace
@@ -56,27 +50,30 @@ TEST_F(SelfUpdateEndToEnd, TheCopyToolPutsTheNewerBuildInPlaceAndItsStartFindsNo
     folder.addMajRow("COPIE", "2021.01.01 00:00:00 ", copyTool);
     const std::string noticeTitle = std::string(hosts::kVendorShortName) + "  Information!";
 
-    QProcess updater;
-    updater.setProcessEnvironment(updaterEnvironment(display));
-    updater.setWorkingDirectory(QString::fromStdString(folder.path()));
-    updater.start(QString::fromStdString(folder.programFile()), {});
-    ASSERT_TRUE(updater.waitForStarted(kStepLimitMs)) << updater.errorString().toStdString();
+    SpawnOptions options;
+    options.arguments = {folder.programFile()};
+    // The updater's own environment, without what would change its course or the copy tool's.
+    options.environment = display.environmentFor({"QT_QPA_PLATFORM=xcb"});
+    options.workingDirectory = folder.path();
+    const pid_t updater = processes.start(options);
 
     std::vector<std::string> notice;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             notice = display.windowsTitled(noticeTitle);
-            return !notice.empty() || updater.state() == QProcess::NotRunning;
+            return !notice.empty() || processes.hasEnded(updater);
         },
         kStepLimitMs))
         << "no notice of a newer updater";
     ASSERT_EQ(notice.size(), 1u) << "the updater ended without its notice";
     EXPECT_FALSE(platform::fileExists(folder.file("Maj_kliso.new")));
-    ASSERT_TRUE(display.typeKey(notice.front(), "Return"));
+    ASSERT_TRUE(display.pressReturnIn(
+        noticeTitle, [&] { return !processes.hasEnded(updater); }, kStepLimit))
+        << display.state();
 
-    ASSERT_TRUE(updater.waitForFinished(kStepLimitMs)) << "the updater did not end after its notice";
-    EXPECT_EQ(updater.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(updater.exitCode(), 0);
+    ASSERT_TRUE(processes.waitEnded(updater, kStepLimit)) << "the updater did not end after its notice";
+    // 128 + the signal's number for an updater that did not exit normally.
+    EXPECT_EQ(processes.exitCode(updater), 0);
     EXPECT_EQ(platform::readWholeFile(folder.file("copie.exe")), copyTool);
     EXPECT_EQ(platform::readWholeFile(folder.file("Maj_kliso.new")), newer);
     EXPECT_EQ(DateTimeText(platform::lastWriteTime(folder.file("Maj_kliso.new"))), "2021.06.15 10:20:31");
@@ -91,7 +88,7 @@ TEST_F(SelfUpdateEndToEnd, TheCopyToolPutsTheNewerBuildInPlaceAndItsStartFindsNo
     std::vector<pid_t> restarted;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            restarted = processesRunning(folder.programFile());
+            restarted = processes.childrenRunning(folder.programFile());
             return !restarted.empty();
         },
         kStepLimitMs))
@@ -99,10 +96,10 @@ TEST_F(SelfUpdateEndToEnd, TheCopyToolPutsTheNewerBuildInPlaceAndItsStartFindsNo
     ASSERT_TRUE(QTest::qWaitFor([&] { return folder.setupHasColumn("ESCOMPTE"); }, kStepLimitMs))
         << "the next start did not get past the check";
     EXPECT_TRUE(display.windowsTitled(noticeTitle).empty());
-    EXPECT_EQ(processesRunning(folder.programFile()), restarted) << "the next start ended";
+    EXPECT_EQ(processes.childrenRunning(folder.programFile()), restarted) << "the next start ended";
     EXPECT_EQ(platform::readWholeFile(folder.programFile()), newer);
     EXPECT_EQ(DateTimeText(platform::lastWriteTime(folder.file("Maj_kliso.new"))), "2021.06.15 10:20:31");
     EXPECT_FALSE(platform::fileExists(folder.file("maj_kliso.err")));
     for (pid_t pid : restarted)
-        ::kill(pid, SIGKILL);
+        processes.kill(pid);
 }

@@ -27,11 +27,17 @@ public:
     // ":N", for DISPLAY.
     const std::string& name() const { return m_name; }
 
+    // The environment of a program that shows its windows here (cleanEnvironment's, plus `extra`).
+    std::vector<std::string> environmentFor(const std::vector<std::string>& extra) const;
+
     // Waits for a shown top-level window titled exactly `title`, gives it the focus, presses Return
     // and waits for it to go. False when no such window shows before `limit`, when keepWaiting
     // turns false first (the program has ended), or when the window stays after the key.
     bool pressReturnIn(const std::string& title, const std::function<bool()>& keepWaiting,
                        std::chrono::milliseconds limit);
+
+    // Ids of the shown top-level windows titled exactly `title`.
+    std::vector<std::string> windowsTitled(const std::string& title);
 
     // The display, its server and the titles of the windows shown now, for the failure messages.
     std::string state();
@@ -40,7 +46,6 @@ private:
     bool startServer(int display);
     void stopServer();
     std::vector<std::string> shownWindows(const std::string& titlePattern);
-    std::vector<std::string> environment() const;
 
     ChildProcesses& m_processes;
     TempFolder m_folder; // the server's output

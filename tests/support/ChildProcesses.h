@@ -14,6 +14,24 @@
 
 namespace halvio::test {
 
+// A pipe whose two ends close with it (both close on exec): a started program gets an end through
+// SpawnOptions::passedDescriptors or its standard output.
+class Pipe {
+public:
+    // Throws std::runtime_error when the system gives no pipe.
+    Pipe();
+    ~Pipe();
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+    int readEnd() const { return m_ends[0]; }
+    int writeEnd() const { return m_ends[1]; }
+    // Once the started program holds its copy, so that its end closes the pipe.
+    void closeWriteEnd();
+
+private:
+    int m_ends[2] = {-1, -1};
+};
+
 struct SpawnOptions {
     std::vector<std::string> arguments;   // arguments[0] is the program's path
     std::vector<std::string> environment; // "NAME=value", the whole environment
@@ -30,7 +48,8 @@ struct CommandResult {
 };
 
 // The test's environment without the variables that would change how a started program reaches
-// the network or the screen (proxies, display, Qt platform), plus `extra`.
+// the network or the screen (proxies, display, Qt platform) or how it was started (the copy tool's
+// COPIE_ settings, the starter's process id), plus `extra`.
 std::vector<std::string> cleanEnvironment(const std::vector<std::string>& extra);
 
 class ChildProcesses {

@@ -54,30 +54,6 @@ private:
     posix_spawnattr_t m_attributes;
 };
 
-class Pipe {
-public:
-    Pipe() {
-        if (::pipe2(m_ends, O_CLOEXEC) != 0)
-            throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
-    }
-    ~Pipe() {
-        closeWriteEnd();
-        ::close(m_ends[0]);
-    }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-    int readEnd() const { return m_ends[0]; }
-    int writeEnd() const { return m_ends[1]; }
-    void closeWriteEnd() {
-        if (m_ends[1] >= 0)
-            ::close(m_ends[1]);
-        m_ends[1] = -1;
-    }
-
-private:
-    int m_ends[2] = {-1, -1};
-};
-
 std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
     for (std::string& text : texts)
@@ -136,11 +112,27 @@ std::vector<pid_t> runningChildren() {
 
 } // namespace
 
+Pipe::Pipe() {
+    if (::pipe2(m_ends, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+}
+
+Pipe::~Pipe() {
+    closeWriteEnd();
+    ::close(m_ends[0]);
+}
+
+void Pipe::closeWriteEnd() {
+    if (m_ends[1] >= 0)
+        ::close(m_ends[1]);
+    m_ends[1] = -1;
+}
+
 std::vector<std::string> cleanEnvironment(const std::vector<std::string>& extra) {
-    static const char* const dropped[] = {"http_proxy", "HTTP_PROXY",     "https_proxy", "HTTPS_PROXY",
-                                          "ftp_proxy",  "FTP_PROXY",      "no_proxy",    "NO_PROXY",
-                                          "all_proxy",  "ALL_PROXY",      "DISPLAY",     "WAYLAND_DISPLAY",
-                                          "XAUTHORITY", "QT_QPA_PLATFORM"};
+    static const char* const dropped[] = {
+        "http_proxy", "HTTP_PROXY",      "https_proxy", "HTTPS_PROXY",     "ftp_proxy",
+        "FTP_PROXY",  "no_proxy",        "NO_PROXY",    "all_proxy",       "ALL_PROXY",
+        "DISPLAY",    "WAYLAND_DISPLAY", "XAUTHORITY",  "QT_QPA_PLATFORM", "HALVIO_STARTER_PID"};
     std::vector<std::string> variables;
     for (char** entry = environ; entry && *entry; ++entry) {
         const std::string variable(*entry);

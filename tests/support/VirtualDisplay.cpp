@@ -22,30 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class DescriptorPair {
-public:
-    DescriptorPair() {
-        if (::pipe2(m_ends, O_CLOEXEC) != 0)
-            throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
-    }
-    ~DescriptorPair() {
-        ::close(m_ends[0]);
-        closeWriteEnd();
-    }
-    DescriptorPair(const DescriptorPair&) = delete;
-    DescriptorPair& operator=(const DescriptorPair&) = delete;
-    int readEnd() const { return m_ends[0]; }
-    int writeEnd() const { return m_ends[1]; }
-    void closeWriteEnd() {
-        if (m_ends[1] >= 0)
-            ::close(m_ends[1]);
-        m_ends[1] = -1;
-    }
-
-private:
-    int m_ends[2] = {-1, -1};
-};
-
 // Xvfb writes the display number it chose, then a line break, once it accepts clients.
 std::string readDisplayNumber(int descriptor, std::chrono::milliseconds limit) {
     std::string text;
@@ -97,7 +73,7 @@ VirtualDisplay::VirtualDisplay(ChildProcesses& processes) : m_processes(processe
         if (!startServer(100 + (start + attempt * 97) % 800))
             continue;
         const CommandResult geometry =
-            m_processes.run({"/usr/bin/xdotool", "getdisplaygeometry"}, environment(), 10s);
+            m_processes.run({"/usr/bin/xdotool", "getdisplaygeometry"}, environmentFor({}), 10s);
         if (geometry.finished && geometry.exitCode == 0)
             return;
         stopServer();
@@ -106,17 +82,14 @@ VirtualDisplay::VirtualDisplay(ChildProcesses& processes) : m_processes(processe
 }
 
 bool VirtualDisplay::startServer(int display) {
-    DescriptorPair ready;
+    Pipe ready;
     const int passedAs = ready.writeEnd() == 3 ? 4 : 3;
     SpawnOptions options;
-    options.arguments = {"/usr/bin/Xvfb", ":" + std::to_string(display),
-                         "-displayfd",    std::to_string(passedAs),
-                         "-nolisten",     "tcp",
+    options.arguments = {"/usr/bin/Xvfb", ":" + std::to_string(display), "-displayfd",
+                         std::to_string(passedAs), "-nolisten", "tcp",
                          // Without it the server resets when its last client leaves (our check
                          // with xdotool), and refuses connections for that moment.
-                         "-noreset",
-                         "-screen",       "0",
-                         "1024x768x24"};
+                         "-noreset", "-screen", "0", "1024x768x24"};
     options.environment = cleanEnvironment({});
     options.outputFile = m_folder.file("xvfb.txt");
     options.passedDescriptors = {{ready.writeEnd(), passedAs}};
@@ -144,13 +117,19 @@ VirtualDisplay::~VirtualDisplay() {
     stopServer();
 }
 
-std::vector<std::string> VirtualDisplay::environment() const {
-    return cleanEnvironment({"DISPLAY=" + m_name});
+std::vector<std::string> VirtualDisplay::environmentFor(const std::vector<std::string>& extra) const {
+    std::vector<std::string> variables = extra;
+    variables.push_back("DISPLAY=" + m_name);
+    return cleanEnvironment(variables);
+}
+
+std::vector<std::string> VirtualDisplay::windowsTitled(const std::string& title) {
+    return shownWindows(exactTitlePattern(title));
 }
 
 std::vector<std::string> VirtualDisplay::shownWindows(const std::string& titlePattern) {
     const CommandResult found = m_processes.run(
-        {"/usr/bin/xdotool", "search", "--onlyvisible", "--name", titlePattern}, environment(), 5s);
+        {"/usr/bin/xdotool", "search", "--onlyvisible", "--name", titlePattern}, environmentFor({}), 5s);
     return lines(found.output);
 }
 
@@ -163,7 +142,7 @@ std::string VirtualDisplay::state() {
     text += ", windows shown:";
     for (const std::string& window : shownWindows(".")) {
         const CommandResult name =
-            m_processes.run({"/usr/bin/xdotool", "getwindowname", window}, environment(), 5s);
+            m_processes.run({"/usr/bin/xdotool", "getwindowname", window}, environmentFor({}), 5s);
         text += " \"" + (lines(name.output).empty() ? std::string() : lines(name.output).front()) + "\"";
     }
     std::ifstream log(m_folder.file("xvfb.txt"));
@@ -193,7 +172,7 @@ bool VirtualDisplay::pressReturnIn(const std::string& title, const std::function
     // A window just mapped may not take the key yet: the focus and the key are given again while
     // that very window is still there.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        m_processes.run({"/usr/bin/xdotool", "windowfocus", window, "key", "Return"}, environment(), 5s);
+        m_processes.run({"/usr/bin/xdotool", "windowfocus", window, "key", "Return"}, environmentFor({}), 5s);
         if (QTest::qWaitFor(gone, 3000))
             return true;
     }

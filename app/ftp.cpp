@@ -64,6 +64,7 @@ TFtpform::TFtpform(const std::string& programFile)
     model.IB.attachment().setIdle(paintAndTimers);
     model.ibfax.attachment().setIdle(paintAndTimers);
     uz.setIdle(paintAndTimers);
+    context.paintAndTimers = paintAndTimers;
     platform::HttpEvents events;
     events.workBegin = [this](std::int64_t expected) { HTTPWorkBegin(expected); };
     events.work = [this](std::int64_t count) { HTTPWork(count); };

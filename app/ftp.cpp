@@ -60,6 +60,7 @@ TFtpform::TFtpform(const std::string& programFile)
     model.IB.attachment().setIdle(paintAndTimers);
     model.ibfax.attachment().setIdle(paintAndTimers);
     uz.setIdle(paintAndTimers);
+    context.paintAndTimers = paintAndTimers;
     HTTP.setEvents(transferProgressEvents(context));
 
     context.Button3Click = [this] { Button3Click(); };

@@ -42,6 +42,10 @@ struct RunContext {
     // The length and SHA-256 of every package file that the reply of this run offers, as the
     // vendor signed them; nothing when the updater runs unsigned.
     std::optional<std::vector<signedreply::ManifestEntry>> signedPackages = std::nullopt;
+
+    // Lets the window paint and run its timers, leaving clicks and keys for later: what a long
+    // call that must not be interrupted (a large file reaching the disk) calls while it lasts.
+    std::function<void()> paintAndTimers = nullptr;
 };
 
 } // namespace halvio

@@ -71,10 +71,11 @@ void endRunAfterFailedPackage(RunContext& run, const std::string& nom, const Pac
 }
 
 // The package file, saved whole or not at all: a file cut by a full disk is never left behind.
-void savePackageFile(Model& model, const std::string& packagePath, const platform::ByteBuffer& buffer) {
+void savePackageFile(RunContext& run, const std::string& packagePath, const platform::ByteBuffer& buffer) {
+    Model& model = run.model;
     model.log("Tentative de sauver sur " + packagePath);
     try {
-        platform::replaceFileAtomically(packagePath, buffer.view());
+        platform::replaceFileAtomically(packagePath, buffer.view(), run.paintAndTimers);
     } catch (const platform::SystemError& error) {
         throw PackageFailure(error, fileNotSavedNotice(packagePath));
     }
@@ -133,7 +134,7 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
             endRunAfterFailedDownload(run, fileName, error);
             return PackageOutcome::RunEnded;
         }
-        savePackageFile(model, packagePath, buffer);
+        savePackageFile(run, packagePath, buffer);
     } catch (const PackageFailure& failure) {
         endRunAfterFailedPackage(run, nom, failure);
         return PackageOutcome::RunEnded;

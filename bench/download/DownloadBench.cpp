@@ -192,7 +192,13 @@ WindowResult windowRound(const std::string& programFolder, std::int32_t packageS
     tmem.append();
     tmem.setNom("BENCH");
     tmem.setDescription("Paquet de mesure");
-    tmem.setDates("2024.01.02 03:04:05");
+    // A package whose date is already recorded counts as installed by another workstation and is
+    // passed over: each round offers a later one.
+    static int round = 0;
+    ++round;
+    char dates[32];
+    std::snprintf(dates, sizeof dates, "2024.01.%02d 03:04:05", 1 + round % 28);
+    tmem.setDates(dates);
     tmem.setTaille(packageSize);
     tmem.post();
     window->setGaugeMaximum(GaugeId::AllFiles, packageSize);

@@ -6,11 +6,15 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 namespace halvio::platform {
 
 // Throws HttpError with libcurl's text when a libcurl call fails.
 void checkCurl(CURLcode code);
+
+// The host part of an address, or the whole text when libcurl cannot read it as one.
+std::string hostOfUrl(const char* url);
 
 class CurlSession {
 public:
@@ -51,6 +55,19 @@ private:
     std::unique_ptr<curl_slist, ListCleanup> m_getHeaders;
     char m_errorText[CURL_ERROR_SIZE] = {};
     std::chrono::milliseconds m_stallLimit{0};
+};
+
+// Keeps a session's easy handle in its multi handle for the length of one request.
+class CurlAttachment {
+public:
+    explicit CurlAttachment(const CurlSession& session);
+    ~CurlAttachment();
+    CurlAttachment(const CurlAttachment&) = delete;
+    CurlAttachment& operator=(const CurlAttachment&) = delete;
+
+private:
+    CURLM* m_multi;
+    CURL* m_easy;
 };
 
 } // namespace halvio::platform

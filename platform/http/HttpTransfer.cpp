@@ -4,10 +4,10 @@
 #include "CurlSession.h"
 #include "HttpClient.h"
 #include "HttpError.h"
+#include "StallWatch.h"
 #include "Windows1252.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -21,81 +21,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 // The window repaints and answers its buttons at this pace while a request waits.
 constexpr auto kIdleInterval = std::chrono::milliseconds(25);
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-std::string withoutLineEnd(std::string_view line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.remove_suffix(1);
-    return std::string(line);
-}
-
-std::string hostOfUrl(const char* url) {
-    struct UrlCleanup {
-        void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-    };
-    struct TextCleanup {
-        void operator()(char* text) const { curl_free(text); }
-    };
-    std::unique_ptr<CURLU, UrlCleanup> parsed(curl_url());
-    char* host = nullptr;
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK ||
-        curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK)
-        return url;
-    std::unique_ptr<char, TextCleanup> owned(host);
-    return host;
-}
-
-// Notices a request in which no byte has moved either way, headers included, for the limit: a
-// peer that accepts and says nothing, or stops in the middle of a body, would hold the run for ever.
-class StallWatch {
-public:
-    StallWatch(CURL* easy, std::chrono::milliseconds limit)
-        : m_easy(easy), m_limit(limit), m_lastMove(Clock::now()) {}
-
-    bool stalled(Clock::time_point now) {
-        curl_off_t received = 0, sent = 0;
-        long headers = 0;
-        curl_easy_getinfo(m_easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
-        curl_easy_getinfo(m_easy, CURLINFO_SIZE_UPLOAD_T, &sent);
-        curl_easy_getinfo(m_easy, CURLINFO_HEADER_SIZE, &headers);
-        const curl_off_t moved = received + sent + headers;
-        if (moved != m_moved) {
-            m_moved = moved;
-            m_lastMove = now;
-        }
-        return m_limit > std::chrono::milliseconds::zero() && now - m_lastMove >= m_limit;
-    }
-
-private:
-    CURL* m_easy;
-    std::chrono::milliseconds m_limit;
-    curl_off_t m_moved = 0;
-    Clock::time_point m_lastMove;
-};
-
-// Keeps the easy handle in the client's multi handle for the length of one request.
-class Attachment {
-public:
-    Attachment(CURLM* multi, CURL* easy) : m_multi(multi), m_easy(easy) {
-        const CURLMcode code = curl_multi_add_handle(multi, easy);
-        if (code != CURLM_OK)
-            throw HttpError(curl_multi_strerror(code));
-    }
-    ~Attachment() { curl_multi_remove_handle(m_multi, m_easy); }
-    Attachment(const Attachment&) = delete;
-    Attachment& operator=(const Attachment&) = delete;
-
-private:
-    CURLM* m_multi;
-    CURL* m_easy;
-};
 
 } // namespace
 
@@ -117,7 +42,7 @@ void HttpTransfer::run(const std::function<void()>& idle) {
     configure();
     CURLcode result;
     {
-        Attachment attachment(m_session.multi(), m_session.easy());
+        CurlAttachment attachment(m_session);
         result = pump(idle);
     }
     if (m_callbackError)
@@ -247,15 +172,8 @@ bool HttpTransfer::headerLine(std::string_view line) {
 }
 
 void HttpTransfer::keepHeader(std::string_view line) {
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos)
-        return;
-    std::string value = withoutLineEnd(line.substr(colon + 1));
-    const std::size_t first = value.find_first_not_of(" \t");
-    value.erase(0, first == std::string::npos ? value.size() : first);
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
-        value.pop_back();
-    m_headers.emplace_back(std::string(line.substr(0, colon)), std::move(value));
+    if (auto header = parseHeaderLine(line))
+        m_headers.push_back(std::move(*header));
 }
 
 bool HttpTransfer::finalHeadersEnded() {
@@ -281,7 +199,7 @@ bool HttpTransfer::finalHeadersEnded() {
         m_reply.reserve(std::min(static_cast<std::size_t>(announced), kMaxRoomAhead));
     m_acceptingBody = true;
     m_receivedCount = 0;
-    queue({PendingEvent::WorkBegin, announced > 0 ? announced : 0, {}});
+    m_pending.workBegin(announced > 0 ? announced : 0);
     return true;
 }
 
@@ -295,7 +213,7 @@ void HttpTransfer::received(const char* bytes, std::size_t count) {
     }
     m_reply.append(bytes, count);
     m_receivedCount += static_cast<std::int64_t>(count);
-    queueWork(m_receivedCount);
+    m_pending.work(m_receivedCount);
 }
 
 std::size_t HttpTransfer::send(char* target, std::size_t room) {
@@ -304,7 +222,7 @@ std::size_t HttpTransfer::send(char* target, std::size_t room) {
     std::memcpy(target, body.data() + m_sentCount, count);
     m_sentCount += count;
     if (count > 0)
-        queueWork(static_cast<std::int64_t>(m_sentCount));
+        m_pending.work(static_cast<std::int64_t>(m_sentCount));
     return count;
 }
 
@@ -312,7 +230,7 @@ void HttpTransfer::resolving() {
     if (m_connected)
         disconnected(); // the previous hop of a redirection
     m_connectionAnnounced = false;
-    status(fr("Résolution du nom d'hôte ") + hostShown() + ".");
+    m_pending.status(fr("Résolution du nom d'hôte ") + hostShown() + ".");
 }
 
 void HttpTransfer::connecting() {
@@ -320,12 +238,12 @@ void HttpTransfer::connecting() {
     if (m_connectionAnnounced)
         return;
     m_connectionAnnounced = true;
-    status(fr("Connexion à ") + hostShown() + ".");
+    m_pending.status(fr("Connexion à ") + hostShown() + ".");
 }
 
 void HttpTransfer::connected() {
     m_connected = true;
-    status(fr("Connecté."));
+    m_pending.status(fr("Connecté."));
     if (!m_request.body)
         return;
     // A redirection answered with 303 goes on as a GET, which sends no body.
@@ -333,15 +251,15 @@ void HttpTransfer::connected() {
     checkCurl(curl_easy_getinfo(m_session.easy(), CURLINFO_EFFECTIVE_METHOD, &method));
     if (method && std::strcmp(method, "POST") == 0) {
         m_sentCount = 0;
-        queue({PendingEvent::WorkBegin, static_cast<std::int64_t>(m_request.body->size()), {}});
+        m_pending.workBegin(static_cast<std::int64_t>(m_request.body->size()));
     }
 }
 
 void HttpTransfer::disconnected() {
     m_connected = false;
     m_connectionAnnounced = false;
-    status(fr("Déconnexion."));
-    status(fr("Déconnecté."));
+    m_pending.status(fr("Déconnexion."));
+    m_pending.status(fr("Déconnecté."));
 }
 
 std::string HttpTransfer::hostShown() const {
@@ -352,44 +270,8 @@ std::string HttpTransfer::hostShown() const {
     return hostOfUrl(url ? url : m_request.url.c_str());
 }
 
-void HttpTransfer::status(std::string text) {
-    queue({PendingEvent::Status, 0, std::move(text)});
-}
-
-void HttpTransfer::queue(PendingEvent event) {
-    m_pending.push_back(std::move(event));
-}
-
-// The pieces that arrive between two looks at the transfer make one work event: libcurl hands
-// over 16 KiB at a time, and the window repaints on every event.
-void HttpTransfer::queueWork(std::int64_t runningCount) {
-    if (!m_pending.empty() && m_pending.back().kind == PendingEvent::Work)
-        m_pending.back().count = runningCount;
-    else
-        m_pending.push_back({PendingEvent::Work, runningCount, {}});
-}
-
-// Events reach the owner here, outside libcurl's frames: a handler may throw or process the
-// window's messages without libcurl being in the middle of a call.
 void HttpTransfer::raisePending() {
-    std::vector<PendingEvent> pending;
-    pending.swap(m_pending);
-    for (PendingEvent& event : pending) {
-        switch (event.kind) {
-        case PendingEvent::WorkBegin:
-            if (m_events.workBegin)
-                m_events.workBegin(event.count);
-            break;
-        case PendingEvent::Work:
-            if (m_events.work)
-                m_events.work(event.count);
-            break;
-        case PendingEvent::Status:
-            if (m_events.status)
-                m_events.status(event.text);
-            break;
-        }
-    }
+    m_pending.raise(m_events);
 }
 
 // libcurl's callbacks are C frames: an exception must not cross them. It is kept, the request is

@@ -5,6 +5,7 @@
 
 #include "HttpEvents.h"
 #include "HttpHeaders.h"
+#include "PendingHttpEvents.h"
 
 #include <curl/curl.h>
 
@@ -59,14 +60,7 @@ private:
     void disconnected();
     std::string hostShown() const;
 
-    struct PendingEvent {
-        enum Kind { WorkBegin, Work, Status } kind;
-        std::int64_t count;
-        std::string text;
-    };
-    void status(std::string text);
-    void queue(PendingEvent event);
-    void queueWork(std::int64_t runningCount);
+    // Events reach the owner here, between two slices of the transfer.
     void raisePending();
 
     template <typename Result, typename Step> Result guarded(Result failure, Step&& step);
@@ -93,7 +87,7 @@ private:
     bool m_connected = false;
     std::optional<std::string> m_failure; // a reason of ours to stop, beyond libcurl's
     std::exception_ptr m_callbackError;   // thrown inside a libcurl callback
-    std::vector<PendingEvent> m_pending;  // raised between two slices of the transfer
+    PendingHttpEvents m_pending;          // raised between two slices of the transfer
     HttpHeaders m_headers;                // of the header block being read
     std::unique_ptr<curl_slist, void (*)(curl_slist*)> m_requestHeaders{nullptr, curl_slist_free_all};
 };

@@ -5,6 +5,7 @@
 
 #include "DateTime.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,11 @@ void writeWholeFile(const std::string& path, std::string_view bytes);
 // the folder is flushed so that the rename lasts. A full disk, a refused write or a crash in the
 // middle leave the previous file whole and no temporary behind (a crash may leave one, named
 // "." + file name + ".XXXXXX"). A file that is replaced keeps its permissions.
-void replaceFileAtomically(const std::string& path, std::string_view bytes);
+// With an idle function, the bytes are written and flushed on a worker thread while the calling
+// thread calls `idle` every few milliseconds (a window goes on painting while a large package
+// reaches the disk). An exception from `idle` abandons the writing as a failure does, then goes on.
+void replaceFileAtomically(const std::string& path, std::string_view bytes,
+                           const std::function<void()>& idle = {});
 
 // False when there was nothing to delete or it could not be deleted.
 bool deleteFile(const std::string& path) noexcept;

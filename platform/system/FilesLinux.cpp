@@ -2,11 +2,14 @@
 #include "Files.h"
 #include "SystemError.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +33,49 @@ void writeAll(int fd, std::string_view bytes, const std::string& path) {
         }
         written += static_cast<std::size_t>(count);
     }
+}
+
+// The piece written between two looks at whether the caller gave up; each piece is handed to the
+// disk at once, so that the flush at the end has little left to wait for.
+constexpr std::size_t kWritePiece = std::size_t{8} << 20;
+// How often the idle function runs while a file is written on a worker: a window's timers and
+// repaints want a few tens of milliseconds at most.
+constexpr auto kIdleInterval = std::chrono::milliseconds(10);
+
+// Thrown on the worker when the caller's idle function failed: the writing stops there.
+struct WritingAbandoned {};
+
+// Writes every byte and flushes them to the disk, stopping between pieces once `abandoned` is set.
+void writeAndFlush(int fd, std::string_view bytes, const std::string& path,
+                   const std::atomic<bool>& abandoned) {
+    for (std::size_t offset = 0; offset < bytes.size(); offset += kWritePiece) {
+        if (abandoned.load())
+            throw WritingAbandoned{};
+        const std::string_view piece = bytes.substr(offset, kWritePiece);
+        writeAll(fd, piece, path);
+        // Only a hint: the fsync below is what the contract rests on.
+        ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(piece.size()),
+                          SYNC_FILE_RANGE_WRITE);
+    }
+    if (::fsync(fd) != 0)
+        fail("Cannot write the file", path, errno);
+}
+
+// Runs `write` on a worker thread while this thread calls `idle`. When `idle` throws, the worker
+// is told to stop, waited for, and the idle function's exception goes on.
+void writeWhileIdle(const std::function<void()>& write, const std::function<void()>& idle,
+                    std::atomic<bool>& abandoned) {
+    std::future<void> done = std::async(std::launch::async, write);
+    while (done.wait_for(kIdleInterval) != std::future_status::ready) {
+        try {
+            idle();
+        } catch (...) {
+            abandoned.store(true);
+            done.wait();
+            throw;
+        }
+    }
+    done.get();
 }
 
 // A temporary file that is deleted when the writing is abandoned, whatever ended it.
@@ -91,7 +137,8 @@ void writeWholeFile(const std::string& path, std::string_view bytes) {
         fail("Cannot write the file", path, errno);
 }
 
-void replaceFileAtomically(const std::string& path, std::string_view bytes) {
+void replaceFileAtomically(const std::string& path, std::string_view bytes,
+                           const std::function<void()>& idle) {
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -106,9 +153,12 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes) {
     const mode_t mode = ::stat(path.c_str(), &previous) == 0 ? (previous.st_mode & 07777) : 0644;
     if (::fchmod(file.get(), mode) != 0)
         fail("Cannot set the permissions of the file", path, errno);
-    writeAll(file.get(), bytes, path);
-    if (::fsync(file.get()) != 0)
-        fail("Cannot write the file", path, errno);
+    std::atomic<bool> abandoned{false};
+    const auto write = [&] { writeAndFlush(file.get(), bytes, path, abandoned); };
+    if (idle)
+        writeWhileIdle(write, idle, abandoned);
+    else
+        write();
     if (file.release() != 0)
         fail("Cannot write the file", path, errno);
     if (::rename(temporary.c_str(), path.c_str()) != 0)

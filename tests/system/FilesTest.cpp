@@ -9,8 +9,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 using namespace halvio;
@@ -222,6 +224,42 @@ TEST(AtomicFiles, FailureLeavesTheTargetAsItWasAndNoTemporary) {
     }
 }
 
+// A package of tens of MiB takes its writer well over the idle interval to write and flush, so
+// the idle function is reached while it lasts.
+constexpr std::size_t kLargeFile = std::size_t{64} << 20;
+
+TEST(AtomicFiles, WithAnIdleFunctionTheFileIsWrittenWholeWhileTheCallerIdles) {
+    test::TempFolder folder;
+    const std::string file = folder.path("CLIENT.ZIP");
+    std::string bytes(kLargeFile, 'z');
+    bytes.back() = 'e';
+    const std::thread::id caller = std::this_thread::get_id();
+    int idleCalls = 0;
+    bool idleElsewhere = false;
+    replaceFileAtomically(file, bytes, [&] {
+        ++idleCalls;
+        idleElsewhere = idleElsewhere || std::this_thread::get_id() != caller;
+    });
+    EXPECT_GT(idleCalls, 0);
+    EXPECT_FALSE(idleElsewhere);
+    EXPECT_TRUE(readWholeFile(file) == bytes);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"CLIENT.ZIP"});
+}
+
+TEST(AtomicFiles, AnIdleFunctionThatThrowsAbandonsTheWritingAndLeavesTheTarget) {
+    test::TempFolder folder;
+    const std::string file = folder.path("CLIENT.ZIP");
+    replaceFileAtomically(file, "the previous package");
+    try {
+        replaceFileAtomically(file, std::string(kLargeFile, 'n'), [] { throw std::runtime_error("closed"); });
+        ADD_FAILURE() << "the idle function's exception was lost";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "closed");
+    }
+    EXPECT_EQ(readWholeFile(file), "the previous package");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"CLIENT.ZIP"});
+}
+
 TEST(AtomicFiles, FullDiskLeavesThePreviousFileWholeAndNoTemporary) {
     if (!test::SmallDisk::available())
         GTEST_SKIP() << "needs root to mount a small disk";
@@ -233,19 +271,24 @@ TEST(AtomicFiles, FullDiskLeavesThePreviousFileWholeAndNoTemporary) {
     replaceFileAtomically(target, previous);
 
     const std::string larger(disk.freeBytes() + (1 << 20), 'n');
-    try {
-        replaceFileAtomically(target, larger);
-        FAIL() << "a file larger than the free space was written";
-    } catch (const SystemError& error) {
-        EXPECT_NE(std::string(error.what()).find(target), std::string::npos) << error.what();
-        EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos)
-            << error.what();
+    // Written on the calling thread, or on a worker while the caller idles: the same failure.
+    const std::vector<std::function<void()>> idles = {nullptr, [] {}};
+    for (const auto& idle : idles) {
+        SCOPED_TRACE(idle ? "with an idle function" : "without an idle function");
+        try {
+            replaceFileAtomically(target, larger, idle);
+            FAIL() << "a file larger than the free space was written";
+        } catch (const SystemError& error) {
+            EXPECT_NE(std::string(error.what()).find(target), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(readWholeFile(target), previous);
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(disk.folder()))
+            names.push_back(entry.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"halvio.exe"});
     }
-    EXPECT_EQ(readWholeFile(target), previous);
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(disk.folder()))
-        names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"halvio.exe"});
 
     // What fits once the previous file is counted is written whole.
     const std::string fitting(disk.freeBytes() - (64 << 10), 'f');

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace halvio::tools::console;
@@ -344,4 +345,35 @@ TEST_F(ConsoleReportIndex, EachReportTheServiceStoresIsIndexedAtOnce) {
     EXPECT_EQ(index.clinic("S1", "2026.12.10")->reports.at(0).fileName,
               service.storedReports().at(0).filename().string());
     service.stop();
+}
+
+TEST_F(ConsoleReportIndex, WorkersAddingReportsWhilePagesReadTheIndexLoseNone) {
+    constexpr int kWorkers = 4, kReportsEach = 25;
+    ReportIndex index(reports());
+    std::vector<std::thread> threads;
+    for (int worker = 0; worker < kWorkers; ++worker)
+        threads.emplace_back([&, worker] {
+            for (int i = 0; i < kReportsEach; ++i) {
+                const std::string code = "T" + std::to_string(worker);
+                const std::string name =
+                    code + "_20261201-0800" + (i < 10 ? "0" : "") + std::to_string(i) + "_1.maj";
+                index.add(write(name, reportBytes({code, "Ville " + std::to_string(i), "S"})));
+            }
+        });
+    std::thread reader([&] {
+        for (int i = 0; i < 50; ++i) {
+            index.clinics(on("2026.12.10"));
+            index.unreadableReports();
+        }
+    });
+    for (std::thread& thread : threads)
+        thread.join();
+    reader.join();
+    const auto clinics = index.clinics(on("2026.12.10"));
+    ASSERT_EQ(clinics.size(), static_cast<size_t>(kWorkers));
+    for (const ClinicSummary& clinic : clinics) {
+        EXPECT_EQ(clinic.reportCount, kReportsEach) << clinic.code;
+        EXPECT_EQ(clinic.city, "Ville " + std::to_string(kReportsEach - 1)) << clinic.code;
+    }
+    EXPECT_EQ(ReportIndex(reports()).openSync().read, 0u) << "every stored report was in the index";
 }

@@ -59,6 +59,8 @@ bool newer(const std::string& receivedA, std::int64_t sequenceA, const std::stri
 } // namespace
 
 ReportIndex::ReportIndex(fs::path reportsFolder) : m_folder(std::move(reportsFolder)) {
+    // The service may not have stored its first report yet.
+    fs::create_directories(m_folder);
     const std::lock_guard lock(m_mutex);
     const bool made = open();
     m_openSync = synchronizeLocked();

@@ -78,8 +78,9 @@ std::vector<ListenAddress> defaultServiceAddresses() {
 
 class UpdateService::Handlers {
 public:
-    Handlers(const Catalog& catalog, ReportStore& reports, const std::optional<std::string>& signingKey)
-        : m_catalog(catalog), m_reports(reports), m_signingKey(signingKey) {}
+    Handlers(const Catalog& catalog, ReportStore& reports, const UpdateServiceConfig& config)
+        : m_catalog(catalog), m_reports(reports), m_signingKey(config.signingKey),
+          m_reportStored(config.reportStored) {}
 
     void install(httplib::Server& server) {
         server.set_payload_max_length(kMaxReportBytes);
@@ -105,6 +106,8 @@ private:
         try {
             const fs::path stored = m_reports.store(code, request.body);
             addRequestLogNote("report=" + stored.string());
+            if (m_reportStored)
+                tellStored(stored);
             const ClientEntry entry = m_catalog.client(code);
             if (entry.file.empty())
                 addRequestLogNote("entry=built-in");
@@ -143,6 +146,16 @@ private:
         }
     }
 
+    // The report is kept whatever its reader does: a reader that fails (an index reads the folder
+    // again when it opens) does not fail the clinic's exchange.
+    void tellStored(const fs::path& stored) const {
+        try {
+            m_reportStored(stored);
+        } catch (const std::exception& error) {
+            addRequestLogNote(std::string("report-reader: ") + error.what());
+        }
+    }
+
     // An updater built without a key sends no nonce: its reply goes as it always did.
     void sign(const httplib::Request& request, const std::vector<OfferedPackage>& offered,
               const std::string& body, httplib::Response& response) const {
@@ -162,6 +175,7 @@ private:
     const Catalog& m_catalog;
     ReportStore& m_reports;
     const std::optional<std::string>& m_signingKey;
+    const std::function<void(const fs::path&)>& m_reportStored;
 };
 
 UpdateService::UpdateService(UpdateServiceConfig config) : m_config(std::move(config)) {
@@ -171,7 +185,7 @@ UpdateService::UpdateService(UpdateServiceConfig config) : m_config(std::move(co
         m_config.listen = defaultServiceAddresses();
     m_catalog = std::make_unique<Catalog>(m_config.catalog);
     m_reports = std::make_unique<ReportStore>(m_config.reports);
-    m_handlers = std::make_unique<Handlers>(*m_catalog, *m_reports, m_config.signingKey);
+    m_handlers = std::make_unique<Handlers>(*m_catalog, *m_reports, m_config);
     m_servers = std::make_unique<ServerGroup>(
         [this](httplib::Server& server) { m_handlers->install(server); }, m_config.log);
 }

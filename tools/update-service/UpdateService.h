@@ -7,6 +7,7 @@
 #include "ServerGroup.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ struct UpdateServiceConfig {
     // The vendor's Ed25519 private key (loadSigningKey()); with it, a report that carries a nonce
     // is answered with a signed reply. Without it every reply goes unsigned.
     std::optional<std::string> signingKey = std::nullopt;
+    // Called with each report file once it is stored, on the worker that received it (e.g. the
+    // console's index); it must be safe to call from several workers at once. May be empty.
+    std::function<void(const std::filesystem::path&)> reportStored = nullptr;
 };
 
 // The hosts of the build's profile as listen addresses, without repeats. Throws std::invalid_argument

@@ -5,6 +5,7 @@
 #include "SigningKey.h"
 #include "ToolProcess.h"
 #include "UpdateService.h"
+#include "VendorConsole.h"
 
 #include <unistd.h>
 
@@ -12,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +36,9 @@ const char* const kUsage =
     "  --ready-file PATH  written once every address listens: one HOST:PORT line each\n"
     "  --pid-file PATH    written at start with the process id\n"
     "  --signing-key FILE the vendor's private key: replies to updaters that send a nonce are signed\n"
+    "  --console HOST:PORT serve the vendor's console there (web pages over the received reports)\n"
+    "  --console-password-file FILE  one line user:password asked by the console (basic\n"
+    "                     authentication); required for an address other than loopback\n"
     "  keygen             makes a key pair: the private key goes to FILE (never over an existing\n"
     "                     file, readable by its owner only), the public key is printed in base64,\n"
     "                     the value of HALVIO_VENDOR_PUBLIC_KEY\n"
@@ -44,6 +50,8 @@ struct Options {
     std::string pidFile;
     std::string check;
     std::string signingKey;
+    std::string console;
+    std::string consolePasswordFile;
 };
 
 Options parseOptions(int argc, char** argv) {
@@ -73,6 +81,10 @@ Options parseOptions(int argc, char** argv) {
             options.check = value;
         else if (option == "--signing-key")
             options.signingKey = value;
+        else if (option == "--console")
+            options.console = value;
+        else if (option == "--console-password-file")
+            options.consolePasswordFile = value;
         else
             throw std::invalid_argument("unknown option: " + option);
     }
@@ -145,14 +157,33 @@ int main(int argc, char** argv) {
     }
     if (!options.check.empty())
         return checkOnly(options.check);
+    std::optional<console::ConsoleSettings> consoleSettings;
+    try {
+        if (!options.consolePasswordFile.empty() && options.console.empty())
+            throw std::invalid_argument("--console-password-file goes with --console");
+        if (!options.console.empty())
+            consoleSettings = console::consoleSettings(options.console, options.consolePasswordFile);
+    } catch (const std::exception& error) {
+        std::cerr << "update-service: " << error.what() << std::endl;
+        return 2;
+    }
     options.config.log = [](const std::string& line) { std::cout << line << std::endl; };
     try {
         if (!options.signingKey.empty())
             options.config.signingKey = loadSigningKey(options.signingKey);
         if (!options.pidFile.empty())
             writeFileAtomically(options.pidFile, std::to_string(getpid()) + "\n");
+        // Made before the service, whose reports it indexes as they are stored, and ended after it.
+        std::unique_ptr<console::VendorConsole> vendorConsole;
+        if (consoleSettings)
+            vendorConsole = std::make_unique<console::VendorConsole>(*consoleSettings, options.config,
+                                                                     options.config.log);
         UpdateService service(options.config);
         service.start();
+        if (vendorConsole) {
+            vendorConsole->start();
+            std::cout << "update-service: console on " << vendorConsole->address() << std::endl;
+        }
         for (const ListenAddress& address : service.boundAddresses())
             std::cout << "update-service: listening on " << toText(address) << std::endl;
         std::cout << "update-service: catalog " << options.config.catalog.string() << ", reports "

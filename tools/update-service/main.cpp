@@ -180,12 +180,12 @@ int main(int argc, char** argv) {
                                                                      options.config.log);
         UpdateService service(options.config);
         service.start();
-        if (vendorConsole) {
+        if (vendorConsole)
             vendorConsole->start();
-            std::cout << "update-service: console on " << vendorConsole->address() << std::endl;
-        }
         for (const ListenAddress& address : service.boundAddresses())
             std::cout << "update-service: listening on " << toText(address) << std::endl;
+        if (vendorConsole)
+            std::cout << "update-service: console on " << vendorConsole->address() << std::endl;
         std::cout << "update-service: catalog " << options.config.catalog.string() << ", reports "
                   << options.config.reports.string() << std::endl;
         if (!std::filesystem::exists(options.config.catalog / "clients" / "default.txt"))

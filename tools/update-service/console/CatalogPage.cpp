@@ -28,8 +28,8 @@ std::string packageFileCell(const Catalog& catalog, const std::string& name) {
     if (!path)
         return "<td class=\"faute\">" + escapeHtml(fileName) + " manquant</td>";
     const auto size = std::filesystem::file_size(*path, error);
-    return "<td>" + escapeHtml(fileName) + " (" +
-           (error ? std::string("?") : frenchNumber(static_cast<long long>(size))) + " octets)</td>";
+    return "<td>" + escapeHtml(fileName) + " (" + (error ? std::string("?") : frenchNumber(size)) +
+           " octets)</td>";
 }
 
 std::string commonSection(const Catalog& catalog, const PackageList& common) {
@@ -86,8 +86,7 @@ std::string clinicSection(const Catalog& catalog, const PackageList& common, con
     for (size_t i = 0; i < reply.offered.size(); ++i) {
         const OfferedPackage& p = reply.offered[i];
         section += "<tr><td>" + shown(p.name) + "</td><td>" + shown(p.date) + "</td><td>" +
-                   shown(p.description) + "</td><td class=\"n\">" +
-                   frenchNumber(static_cast<long long>(p.size)) + "</td><td>" +
+                   shown(p.description) + "</td><td class=\"n\">" + frenchNumber(p.size) + "</td><td>" +
                    (i < commonCount ? "packages.txt" : escapeHtml(entry.file)) + "</td></tr>\n";
     }
     return section + "</table>\n";

@@ -14,6 +14,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <sstream>
 

@@ -4,7 +4,9 @@
 #include "HtmlText.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
+#include <optional>
 
 namespace halvio::tools::console {
 
@@ -123,81 +125,103 @@ std::string dayLabel(const std::string& day) {
     return std::to_string(parsed->day) + " " + kMonths[parsed->month - 1];
 }
 
-} // namespace
+// Where things go: the counts' scale and the days' slots.
+struct Layout {
+    std::vector<std::string> days;
+    int top = 1;  // the count at the top of the axis
+    int step = 1; // between two count ticks
+    double slot = 0;
+    double unit = 0; // height of one fax
+    int bottom = kTop + kPlotHeight;
+};
 
-std::string faxPlotSvg(const std::vector<FaxDay>& faxes, const std::vector<ClinicSite>& sites) {
-    const std::vector<std::string> days = daysSpanned(faxes);
-    const std::vector<Series> series = seriesOf(faxes, sites, days);
-    if (days.empty() || series.empty())
-        return {};
+Layout layoutOf(std::vector<std::string> days, const std::vector<Series>& series) {
+    Layout layout;
     std::vector<int> totals(days.size(), 0);
     for (const Series& s : series)
         for (const auto& [day, count] : s.counts)
             totals[static_cast<size_t>(day)] += count;
     const int highest = std::max(1, *std::max_element(totals.begin(), totals.end()));
-    const int step = tickStep(highest);
-    const int top = (highest + step - 1) / step * step;
+    layout.step = tickStep(highest);
+    layout.top = (highest + layout.step - 1) / layout.step * layout.step;
+    layout.slot = (kWidth - kLeft - kRight) / static_cast<double>(days.size());
+    layout.unit = kPlotHeight / static_cast<double>(layout.top);
+    layout.days = std::move(days);
+    return layout;
+}
 
-    const int height = kTop + kPlotHeight + kAxisLabels + kLegendRow * static_cast<int>(series.size()) + 8;
-    const double plotWidth = kWidth - kLeft - kRight;
-    const double slot = plotWidth / static_cast<double>(days.size());
-    const double barWidth = std::min(kMaxBarWidth, std::max(1.0, slot * 0.8));
-    const double unit = kPlotHeight / static_cast<double>(top);
-    const int bottom = kTop + kPlotHeight;
-
-    std::string svg = "<svg class=\"fax\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                      std::to_string(kWidth) + "\" height=\"" + std::to_string(height) + "\" viewBox=\"0 0 " +
-                      std::to_string(kWidth) + " " + std::to_string(height) +
-                      "\" role=\"img\" font-family=\"Liberation Sans, Arial, sans-serif\" "
-                      "font-size=\"11\">\n<title>Télécopies envoyées par jour et par site, du " +
-                      days.front() + " au " + days.back() + "</title>\n";
-    for (int tick = 0; tick <= top; tick += step) {
-        const std::string y = number(bottom - tick * unit);
+std::string axesSvg(const Layout& l) {
+    std::string svg;
+    for (int tick = 0; tick <= l.top; tick += l.step) {
+        const std::string y = number(l.bottom - tick * l.unit);
         svg += "<line x1=\"" + std::to_string(kLeft) + "\" y1=\"" + y + "\" x2=\"" +
                std::to_string(kWidth - kRight) + "\" y2=\"" + y + "\" stroke=\"" +
                (tick == 0 ? "#333" : "#e3e7ec") + "\"/>";
-        svg += "<text x=\"" + std::to_string(kLeft - 6) + "\" y=\"" + number(bottom - tick * unit + 4) +
+        svg += "<text x=\"" + std::to_string(kLeft - 6) + "\" y=\"" + number(l.bottom - tick * l.unit + 4) +
                "\" text-anchor=\"end\">" + std::to_string(tick) + "</text>\n";
     }
     svg += "<line x1=\"" + std::to_string(kLeft) + "\" y1=\"" + std::to_string(kTop) + "\" x2=\"" +
-           std::to_string(kLeft) + "\" y2=\"" + std::to_string(bottom) + "\" stroke=\"#333\"/>\n";
+           std::to_string(kLeft) + "\" y2=\"" + std::to_string(l.bottom) + "\" stroke=\"#333\"/>\n";
     // About a dozen day labels whatever the span; one a day for two weeks or less.
-    const size_t labelEvery = std::max<size_t>(1, (days.size() + 11) / 12);
-    for (size_t i = 0; i < days.size(); i += labelEvery) {
-        const std::string x = number(kLeft + slot * (static_cast<double>(i) + 0.5));
-        svg += "<line x1=\"" + x + "\" y1=\"" + std::to_string(bottom) + "\" x2=\"" + x + "\" y2=\"" +
-               std::to_string(bottom + 4) + "\" stroke=\"#333\"/><text x=\"" + x + "\" y=\"" +
-               std::to_string(bottom + 16) + "\" text-anchor=\"middle\">" + escapeHtml(dayLabel(days[i])) +
-               "</text>\n";
+    const size_t labelEvery = std::max<size_t>(1, (l.days.size() + 11) / 12);
+    for (size_t i = 0; i < l.days.size(); i += labelEvery) {
+        const std::string x = number(kLeft + l.slot * (static_cast<double>(i) + 0.5));
+        svg += "<line x1=\"" + x + "\" y1=\"" + std::to_string(l.bottom) + "\" x2=\"" + x + "\" y2=\"" +
+               std::to_string(l.bottom + 4) + "\" stroke=\"#333\"/><text x=\"" + x + "\" y=\"" +
+               std::to_string(l.bottom + 16) + "\" text-anchor=\"middle\">" +
+               escapeHtml(dayLabel(l.days[i])) + "</text>\n";
     }
-    svg += "<text x=\"" + std::to_string(kLeft + static_cast<int>(plotWidth) / 2) + "\" y=\"" +
-           std::to_string(bottom + 30) + "\" text-anchor=\"middle\" fill=\"#555\">Jours du " + days.front() +
-           " au " + days.back() + " — télécopies envoyées par jour</text>\n";
+    svg += "<text x=\"" + std::to_string((kWidth + kLeft - kRight) / 2) + "\" y=\"" +
+           std::to_string(l.bottom + 30) + "\" text-anchor=\"middle\" fill=\"#555\">Jours du " +
+           l.days.front() + " au " + l.days.back() + " — télécopies envoyées par jour</text>\n";
+    return svg;
+}
 
-    std::vector<double> stacked(days.size(), 0.0);
+// One segment per site and day, stacked in the series' order, and the legend line of each site.
+std::string seriesSvg(const Layout& l, const std::vector<Series>& series) {
+    std::string svg;
+    const double barWidth = std::min(kMaxBarWidth, std::max(1.0, l.slot * 0.8));
+    std::vector<double> stacked(l.days.size(), 0.0);
     for (size_t s = 0; s < series.size(); ++s) {
         const std::string colour = kColours[s % std::size(kColours)];
         const std::string site = escapeHtml(series[s].site);
         const std::string label = escapeHtml(series[s].label);
         for (const auto& [day, count] : series[s].counts) {
             const auto d = static_cast<size_t>(day);
-            const double h = count * unit;
+            const double h = count * l.unit;
             stacked[d] += h;
-            svg += "<rect x=\"" + number(kLeft + slot * static_cast<double>(d) + (slot - barWidth) / 2) +
-                   "\" y=\"" + number(bottom - stacked[d]) + "\" width=\"" + number(barWidth) +
+            svg += "<rect x=\"" + number(kLeft + l.slot * static_cast<double>(d) + (l.slot - barWidth) / 2) +
+                   "\" y=\"" + number(l.bottom - stacked[d]) + "\" width=\"" + number(barWidth) +
                    "\" height=\"" + number(h) + "\" fill=\"" + colour + "\" data-site=\"" + site +
-                   "\" data-jour=\"" + days[d] + "\" data-nombre=\"" + std::to_string(count) + "\"><title>" +
-                   days[d] + " — " + label + " : " + std::to_string(count) +
+                   "\" data-jour=\"" + l.days[d] + "\" data-nombre=\"" + std::to_string(count) +
+                   "\"><title>" + l.days[d] + " — " + label + " : " + std::to_string(count) +
                    (count == 1 ? " télécopie" : " télécopies") + "</title></rect>\n";
         }
-        const int legendY = bottom + kAxisLabels + 8 + kLegendRow * static_cast<int>(s);
+        const int legendY = l.bottom + kAxisLabels + 8 + kLegendRow * static_cast<int>(s);
         svg += "<rect x=\"" + std::to_string(kLeft) + "\" y=\"" + std::to_string(legendY) +
                "\" width=\"12\" height=\"12\" fill=\"" + colour + "\"/><text x=\"" +
                std::to_string(kLeft + 18) + "\" y=\"" + std::to_string(legendY + 10) + "\">" + label +
                "</text>\n";
     }
-    svg += "</svg>\n";
     return svg;
+}
+
+} // namespace
+
+std::string faxPlotSvg(const std::vector<FaxDay>& faxes, const std::vector<ClinicSite>& sites) {
+    std::vector<std::string> days = daysSpanned(faxes);
+    const std::vector<Series> series = seriesOf(faxes, sites, days);
+    if (days.empty() || series.empty())
+        return {};
+    const Layout layout = layoutOf(std::move(days), series);
+    const int height = kTop + kPlotHeight + kAxisLabels + kLegendRow * static_cast<int>(series.size()) + 8;
+    const std::string size = std::to_string(kWidth) + "\" height=\"" + std::to_string(height);
+    return "<svg class=\"fax\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" + size + "\" viewBox=\"0 0 " +
+           std::to_string(kWidth) + " " + std::to_string(height) +
+           "\" role=\"img\" font-family=\"Liberation Sans, Arial, sans-serif\" font-size=\"11\">\n"
+           "<title>Télécopies envoyées par jour et par site, du " +
+           layout.days.front() + " au " + layout.days.back() + "</title>\n" + axesSvg(layout) +
+           seriesSvg(layout, series) + "</svg>\n";
 }
 
 } // namespace halvio::tools::console

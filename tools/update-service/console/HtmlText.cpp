@@ -52,17 +52,15 @@ std::string encodeUrlPart(std::string_view bytes) {
     return encoded;
 }
 
-std::string frenchNumber(long long value) {
-    const bool negative = value < 0;
-    std::string digits =
-        std::to_string(negative ? -(value + 1) + 1ULL : static_cast<unsigned long long>(value));
+std::string frenchNumber(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
     std::string grouped;
     for (size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0)
-            grouped += "\xE2\x80\xAF"; // U+202F NARROW NO-BREAK SPACE
+            grouped += "\u202F"; // NARROW NO-BREAK SPACE
         grouped += digits[i];
     }
-    return negative ? "-" + grouped : grouped;
+    return grouped;
 }
 
 } // namespace halvio::tools::console

@@ -2,6 +2,7 @@
 // The few text forms the console's pages put values in. Every value a page shows comes from a clinic's
 // report or the vendor's catalog: it goes through one of these before it reaches the markup.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,6 @@ std::string escapeHtml(std::string_view text);
 std::string encodeUrlPart(std::string_view bytes);
 
 // A whole number with a narrow no-break space between thousands, as French writes it: 12 345.
-std::string frenchNumber(long long value);
+std::string frenchNumber(std::uint64_t value);
 
 } // namespace halvio::tools::console

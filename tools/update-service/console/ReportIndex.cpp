@@ -59,6 +59,8 @@ bool newer(const std::string& receivedA, std::int64_t sequenceA, const std::stri
 } // namespace
 
 ReportIndex::ReportIndex(fs::path reportsFolder) : m_folder(std::move(reportsFolder)) {
+    // The service may not have stored its first report yet.
+    fs::create_directories(m_folder);
     const std::lock_guard lock(m_mutex);
     const bool made = open();
     m_openSync = synchronizeLocked();
@@ -87,11 +89,16 @@ IndexSync ReportIndex::synchronizeLocked() {
     std::unordered_map<std::string, FileState> files;
     for (const fs::directory_entry& entry : fs::directory_iterator(m_folder)) {
         const std::string name = entry.path().filename().string();
-        if (!isReportFileName(name) || !entry.is_regular_file())
+        // A file gone between the listing and its look is no file of the folder.
+        std::error_code gone;
+        if (!isReportFileName(name) || !entry.is_regular_file(gone))
             continue;
-        files[name] = {name, static_cast<std::int64_t>(entry.file_size()),
-                       static_cast<std::int64_t>(entry.last_write_time().time_since_epoch().count()),
-                       entry.path()};
+        const auto size = entry.file_size(gone);
+        const auto time = entry.last_write_time(gone);
+        if (gone)
+            continue;
+        files[name] = {name, static_cast<std::int64_t>(size),
+                       static_cast<std::int64_t>(time.time_since_epoch().count()), entry.path()};
     }
     IndexSync sync;
     SqliteTransaction transaction(*m_db);
@@ -152,7 +159,13 @@ void ReportIndex::add(const fs::path& reportFile) {
 
 // Records one file; returns its code ("" when the address line could not be read).
 std::string ReportIndex::indexFile(const FileState& file, std::map<std::string, Candidate>& candidates) {
-    ReportReading reading = parseReport(readBounded(file.path, static_cast<std::uint64_t>(file.size)));
+    ReportReading reading;
+    try {
+        reading = parseReport(readBounded(file.path, static_cast<std::uint64_t>(file.size)));
+    } catch (const fs::filesystem_error&) {
+        // Listed rather than left out, so that the vendor sees it; read again once it changes.
+        reading.fault = "fichier illisible";
+    }
     const auto stored = readStoredReportName(file.name);
     const std::string received =
         stored ? stored->receivedAt : modificationText(fs::last_write_time(file.path));

@@ -33,7 +33,8 @@ struct IndexSync {
 
 class ReportIndex final : public ConsoleData {
 public:
-    // Opens (or builds) the index of the folder and brings it up to date with the files there.
+    // Opens (or builds) the index of the folder, made when missing, and brings it up to date with
+    // the files there.
     // Throws SqliteError or std::filesystem::filesystem_error when the folder cannot be indexed.
     explicit ReportIndex(std::filesystem::path reportsFolder);
     ~ReportIndex() override;

@@ -3,6 +3,7 @@
 
 #include "IndexSchema.h"
 #include "ReportDates.h"
+#include "SearchFold.h"
 #include "SqliteDatabase.h"
 #include "StoredReportName.h"
 

@@ -11,6 +11,7 @@ add_library(halvio_console_index STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ReportIndexQueries.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ReportLineGrammar.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ReportParser.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SearchFold.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SqliteDatabase.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StoredReportName.cpp
 )

@@ -101,6 +101,12 @@ std::string sha256(std::string_view bytes) {
     return digest.finish();
 }
 
+bool sameSecret(std::string_view given, std::string_view stored) {
+    const std::string a = sha256(given);
+    const std::string b = sha256(stored);
+    return sodium_memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
 std::string toBase64(std::string_view bytes) {
     startLibrary();
     std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');

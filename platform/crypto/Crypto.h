@@ -58,6 +58,11 @@ private:
 };
 std::string sha256(std::string_view bytes);
 
+// Whether two secrets (a password as typed and as stored) are the same bytes, in a time that tells
+// neither where they first differ nor how long the stored one is: their SHA-256 digests are compared
+// in constant time.
+bool sameSecret(std::string_view given, std::string_view stored);
+
 // Standard base64 with padding (RFC 4648 section 4).
 std::string toBase64(std::string_view bytes);
 // Nothing for text that is not exactly standard padded base64 (no blanks, no line breaks).

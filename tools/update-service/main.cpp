@@ -6,11 +6,14 @@
 #include "SigningKey.h"
 #include "ToolProcess.h"
 #include "UpdateService.h"
+#include "VendorConsole.h"
 
 #include <unistd.h>
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +22,7 @@ namespace {
 const char* const kUsage =
     "usage: update-service [--catalog DIR] [--reports DIR] [--listen HOST:PORT]... [--ready-file PATH]\n"
     "                      [--pid-file PATH] [--signing-key FILE]\n"
+    "                      [--console HOST:PORT [--console-password-file FILE]]\n"
     "       update-service --check DIR\n"
     "       update-service keygen --private FILE\n"
     "       update-service public-key --private FILE\n"
@@ -29,6 +33,9 @@ const char* const kUsage =
     "  --ready-file PATH  written once every address listens: one HOST:PORT line each\n"
     "  --pid-file PATH    written at start with the process id\n"
     "  --signing-key FILE the vendor's private key: replies to updaters that send a nonce are signed\n"
+    "  --console HOST:PORT serve the vendor's console there (web pages over the received reports)\n"
+    "  --console-password-file FILE  one line user:password asked by the console (basic\n"
+    "                     authentication); required for an address other than loopback\n"
     "  --check DIR        check the catalog folder as the service reads it, print one line per fault\n"
     "                     (FILE:LINE: REASON) and end: exit code 0 when it has none, 1 otherwise\n"
     "  keygen             makes a key pair: the private key goes to FILE (never over an existing\n"
@@ -42,6 +49,8 @@ struct Options {
     std::string pidFile;
     std::string check;
     std::string signingKey;
+    std::string console;
+    std::string consolePasswordFile;
 };
 
 Options parseOptions(int argc, char** argv) {
@@ -58,6 +67,8 @@ Options parseOptions(int argc, char** argv) {
         .value("--pid-file", options.pidFile)
         .value("--check", options.check)
         .value("--signing-key", options.signingKey)
+        .value("--console", options.console)
+        .value("--console-password-file", options.consolePasswordFile)
         .parse(argc, argv);
     options.config.listen = halvio::tools::withoutRepeats(options.config.listen);
     return options;
@@ -127,16 +138,35 @@ int main(int argc, char** argv) {
     }
     if (!options.check.empty())
         return checkOnly(options.check);
+    std::optional<console::ConsoleSettings> consoleSettings;
+    try {
+        if (!options.consolePasswordFile.empty() && options.console.empty())
+            throw std::invalid_argument("--console-password-file goes with --console");
+        if (!options.console.empty())
+            consoleSettings = console::consoleSettings(options.console, options.consolePasswordFile);
+    } catch (const std::exception& error) {
+        std::cerr << "update-service: " << error.what() << std::endl;
+        return 2;
+    }
     options.config.log = [](const std::string& line) { std::cout << line << std::endl; };
     try {
         if (!options.signingKey.empty())
             options.config.signingKey = loadSigningKey(options.signingKey);
         if (!options.pidFile.empty())
             writeFileAtomically(options.pidFile, std::to_string(getpid()) + "\n");
+        // Made before the service, whose reports it indexes as they are stored, and ended after it.
+        std::unique_ptr<console::VendorConsole> vendorConsole;
+        if (consoleSettings)
+            vendorConsole = std::make_unique<console::VendorConsole>(*consoleSettings, options.config,
+                                                                     options.config.log);
         UpdateService service(options.config);
         service.start();
+        if (vendorConsole)
+            vendorConsole->start();
         for (const ListenAddress& address : service.boundAddresses())
             std::cout << "update-service: listening on " << toText(address) << std::endl;
+        if (vendorConsole)
+            std::cout << "update-service: console on " << vendorConsole->address() << std::endl;
         std::cout << "update-service: catalog " << options.config.catalog.string() << ", reports "
                   << options.config.reports.string() << std::endl;
         if (!std::filesystem::exists(options.config.catalog / "clients" / "default.txt"))

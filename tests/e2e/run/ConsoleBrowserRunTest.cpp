@@ -6,6 +6,7 @@
 #include "HeadlessBrowser.h"
 #include "RunSupport.h"
 #include "ServiceOnLoopback.h"
+#include "TestFiles.h"
 #include "UpdaterRun.h"
 #include "Windows1252.h"
 
@@ -57,7 +58,7 @@ public:
     // Empty when the console did not come up.
     const std::string& url() const { return m_url; }
     int port() const { return m_port; }
-    std::string output() const { return fileBytes(m_output).value_or(""); }
+    std::string output() const { return readBytesIfAny(m_output).value_or(""); }
     // The exit code after SIGTERM.
     std::optional<int> stop() {
         if (!m_processes.hasEnded(m_pid)) {
@@ -128,7 +129,7 @@ TEST(ConsoleInBrowser, ShowsTheUpdatersReportsAndServesThemByteForByte) {
         if (name.rfind(std::string(kClient) + "_", 0) == 0)
             stored.push_back(name);
     ASSERT_EQ(stored.size(), 1u) << service.output();
-    const std::string posted = fileBytes(catalog.reportsFolder() + "/" + stored.front()).value_or("");
+    const std::string posted = readBytesIfAny(catalog.reportsFolder() + "/" + stored.front()).value_or("");
     EXPECT_EQ(posted, expectedReportBody(rows, QDate::currentDate())) << "the updater's own report";
 
     HeadlessBrowser browser(processes, serviceRoot.file("chromium-profile"));

@@ -3,6 +3,8 @@
 // that tells a script from other packages, the name it is recorded under, and the SQL texts of the
 // record and of the end-of-run stamp. Texts are Windows-1252 bytes.
 
+#include "PercentEncoding.h"
+
 #include <string>
 #include <string_view>
 
@@ -16,10 +18,6 @@ std::string packageFileName(std::string_view nom);
 // refuse in a name (":", "?", "*", "<", ">", """). A name from the package list that fails this is
 // never used in a path; blanks and "#" are fine (the address percent-encodes them).
 bool isPlainPackageName(std::string_view trimmedName);
-
-// Every byte outside the unreserved set of URIs (A-Z a-z 0-9 - . _ ~) as "%" and two upper-case
-// hexadecimal digits; "sp ace#1.zip" gives "sp%20ace%231.zip".
-std::string percentEncoded(std::string_view bytes);
 
 // serviceAddress(host) + "/kliso/update/" + the percent-encoded fileName: a blank, "#" or "?" in a
 // package name stays part of the file asked for.

@@ -7,6 +7,7 @@
 #include "ConsoleFake.h"
 #include "FaxPlot.h"
 #include "HtmlText.h"
+#include "PercentEncoding.h"
 
 #include "Catalog.h"
 #include "DateTime.h"
@@ -102,7 +103,7 @@ TEST(ConsoleMarkup, TextFormsTable) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(escapeHtml(c.in), c.html) << c.in;
-        EXPECT_EQ(encodeUrlPart(c.in), c.url) << c.in;
+        EXPECT_EQ(halvio::percentEncoded(c.in), c.url) << c.in;
     }
     EXPECT_EQ(frenchNumber(0), "0");
     EXPECT_EQ(frenchNumber(3145728), "3\u202F145\u202F728");

@@ -7,6 +7,7 @@
 #include "ConsoleServer.h"
 #include "Crypto.h"
 #include "HtmlText.h"
+#include "PercentEncoding.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -124,7 +125,7 @@ TEST(ConsoleServer, RoutesACodeOfAnyBytesWholeAndSaysWhenItIsUnknown) {
     auto client = console.client();
     for (const auto& [code, detail] : data.details) {
         SCOPED_TRACE(code);
-        const auto page = client.Get("/clinique/" + encodeUrlPart(code));
+        const auto page = client.Get("/clinique/" + halvio::percentEncoded(code));
         ASSERT_TRUE(page);
         EXPECT_EQ(page->status, 200);
         EXPECT_NE(page->body.find(escapeHtml("Clinique " + code)), std::string::npos);
@@ -132,7 +133,8 @@ TEST(ConsoleServer, RoutesACodeOfAnyBytesWholeAndSaysWhenItIsUnknown) {
         // The list links to the same address.
         const auto list = client.Get("/");
         ASSERT_TRUE(list);
-        EXPECT_NE(list->body.find("href=\"/clinique/" + encodeUrlPart(code) + "\""), std::string::npos);
+        EXPECT_NE(list->body.find("href=\"/clinique/" + halvio::percentEncoded(code) + "\""),
+                  std::string::npos);
     }
     const auto unknown = client.Get("/clinique/ABSENTE");
     ASSERT_TRUE(unknown);

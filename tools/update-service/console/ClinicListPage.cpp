@@ -4,6 +4,7 @@
 #include "FaxPlot.h"
 #include "HtmlText.h"
 #include "PageFrame.h"
+#include "PercentEncoding.h"
 
 namespace halvio::tools::console {
 
@@ -37,7 +38,7 @@ std::string queryString(const ClinicQuery& query, ClinicColumn sortBy, bool desc
     std::string text =
         "?tri=" + std::string(columnOf(sortBy).key) + "&amp;ordre=" + (descending ? "desc" : "asc");
     if (!query.search.empty())
-        text += "&amp;q=" + encodeUrlPart(query.search);
+        text += "&amp;q=" + percentEncoded(query.search);
     return text;
 }
 

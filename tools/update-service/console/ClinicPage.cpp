@@ -4,6 +4,7 @@
 #include "FaxPlot.h"
 #include "HtmlText.h"
 #include "PageFrame.h"
+#include "PercentEncoding.h"
 
 #include <initializer_list>
 #include <utility>
@@ -89,7 +90,7 @@ std::string clinicPage(const ClinicDetail& clinic) {
     std::string body = "<p>Code <strong>" + escapeHtml(s.code) + "</strong> — dernier rapport reçu le " +
                        escapeHtml(s.lastReportAt) + " — " + std::to_string(s.reportCount) +
                        " rapport(s) reçu(s) — " + "<a href=\"" + std::string(kCatalogPath) +
-                       "?clinique=" + encodeUrlPart(s.code) + "\">ce que le catalogue lui offre</a></p>\n";
+                       "?clinique=" + percentEncoded(s.code) + "\">ce que le catalogue lui offre</a></p>\n";
     body += addressSection(clinic) + sitesSection(clinic) + usersSection(clinic) + faxSection(clinic) +
             reportsSection(clinic);
     return htmlPage(s.name.empty() ? "Clinique " + s.code : s.name, body);

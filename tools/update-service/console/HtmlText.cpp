@@ -33,25 +33,6 @@ std::string escapeHtml(std::string_view text) {
     return escaped;
 }
 
-std::string encodeUrlPart(std::string_view bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                                c == '-' || c == '.' || c == '_' || c == '~';
-        if (unreserved) {
-            encoded += c;
-        } else {
-            encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 0xF];
-        }
-    }
-    return encoded;
-}
-
 std::string frenchNumber(std::uint64_t value) {
     const std::string digits = std::to_string(value);
     std::string grouped;

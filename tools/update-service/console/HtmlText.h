@@ -12,10 +12,6 @@ namespace halvio::tools::console {
 // and the C0 controls but tab and line breaks, which no page means to show, become U+FFFD.
 std::string escapeHtml(std::string_view text);
 
-// The bytes as one URL path segment or query value: everything but the unreserved characters of
-// RFC 3986 (letters, digits, - . _ ~) is %XX, so "/", "?", "#", "&" and blanks stay inside it.
-std::string encodeUrlPart(std::string_view bytes);
-
 // A whole number with a narrow no-break space between thousands, as French writes it: 12 345.
 std::string frenchNumber(std::uint64_t value);
 

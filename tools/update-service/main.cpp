@@ -123,6 +123,32 @@ int keyCommand(int argc, char** argv) {
     return 0;
 }
 
+// What the service's operator reads once it listens: its addresses, the console's, the folders, and
+// what in the catalog or the keys deserves a look.
+void announce(const Options& options, const halvio::tools::UpdateService& service,
+              const halvio::tools::console::VendorConsole* vendorConsole) {
+    using namespace halvio::tools;
+    for (const ListenAddress& address : service.boundAddresses())
+        std::cout << "update-service: listening on " << toText(address) << std::endl;
+    if (vendorConsole)
+        std::cout << "update-service: console on " << vendorConsole->address() << std::endl;
+    std::cout << "update-service: catalog " << options.config.catalog.string() << ", reports "
+              << options.config.reports.string() << std::endl;
+    if (!std::filesystem::exists(options.config.catalog / "clients" / "default.txt"))
+        std::cout << "update-service: no clients/default.txt: a client without an entry of its own gets "
+                     "the built-in one (nom and escompte empty, ID=0)"
+                  << std::endl;
+    // The faults as of the start; each request is checked again, as the catalog may change.
+    try {
+        printCatalogFaults(options.config.catalog, "update-service: catalog fault: ");
+    } catch (const halvio::tools::CatalogError& error) {
+        std::cout << "update-service: catalog fault: " << error.what() << std::endl;
+    }
+    if (options.config.signingKey)
+        std::cout << "update-service: signing replies with the key of public key "
+                  << publicKeyText(*options.config.signingKey) << std::endl;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -163,25 +189,7 @@ int main(int argc, char** argv) {
         service.start();
         if (vendorConsole)
             vendorConsole->start();
-        for (const ListenAddress& address : service.boundAddresses())
-            std::cout << "update-service: listening on " << toText(address) << std::endl;
-        if (vendorConsole)
-            std::cout << "update-service: console on " << vendorConsole->address() << std::endl;
-        std::cout << "update-service: catalog " << options.config.catalog.string() << ", reports "
-                  << options.config.reports.string() << std::endl;
-        if (!std::filesystem::exists(options.config.catalog / "clients" / "default.txt"))
-            std::cout << "update-service: no clients/default.txt: a client without an entry of its own gets "
-                         "the built-in one (nom and escompte empty, ID=0)"
-                      << std::endl;
-        // The faults as of the start; each request is checked again, as the catalog may change.
-        try {
-            printCatalogFaults(options.config.catalog, "update-service: catalog fault: ");
-        } catch (const halvio::tools::CatalogError& error) {
-            std::cout << "update-service: catalog fault: " << error.what() << std::endl;
-        }
-        if (options.config.signingKey)
-            std::cout << "update-service: signing replies with the key of public key "
-                      << publicKeyText(*options.config.signingKey) << std::endl;
+        announce(options, service, vendorConsole.get());
         if (!options.readyFile.empty())
             writeFileAtomically(options.readyFile, addressLines(service.boundAddresses()));
         const int signalNumber = waitForStopSignal();

@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,6 +45,11 @@ public:
         bool taken = false;
         std::string holder; // when not taken: the holder's POSTE, trimmed; empty when unknown
     };
+    // The window's idle function: the calls the lock makes on the thread that sets it (taking,
+    // confirming and giving up the lock) then let the window paint and run its timers while the
+    // server answers; the keeper's calls, on a thread of their own, never call it.
+    void setIdle(std::function<void()> idle) { m_database.attachment().setIdle(std::move(idle)); }
+
     // One try, creating the table when missing. Errors other than another holder's propagate.
     Attempt tryAcquire(RunView& view);
 

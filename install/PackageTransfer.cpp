@@ -174,6 +174,7 @@ void Button3Click(RunContext& run) {
 
     // Held until the procedure returns, whichever way: one installation per clinic at a time.
     InstallationLock lock(model.IB, model.installationLock);
+    lock.setIdle(run.paintAndTimers);
     if (!takeInstallationLock(run, lock))
         return;
 

@@ -16,8 +16,12 @@ thread_local bool t_insideIdle = false;
 
 } // namespace
 
+bool IdleCalls::idleHere() const {
+    return m_idle && !t_insideIdle && std::this_thread::get_id() == m_owner;
+}
+
 void IdleCalls::callLong(const std::function<void()>& call) {
-    if (!m_idle || t_insideIdle) {
+    if (!idleHere()) {
         call();
         return;
     }
@@ -36,7 +40,7 @@ void IdleCalls::callLong(const std::function<void()>& call) {
 
 void IdleCalls::callShort(const std::function<void()>& call) {
     call();
-    if (m_idle && !t_insideIdle && std::chrono::steady_clock::now() - m_lastIdle >= kIdleInterval)
+    if (idleHere() && std::chrono::steady_clock::now() - m_lastIdle >= kIdleInterval)
         runIdle();
 }
 

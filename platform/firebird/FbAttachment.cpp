@@ -100,8 +100,11 @@ void FbAttachment::detach() {
     }
     for (FbStatement* statement : m_impl->statements)
         statement->release();
-    ISC_STATUS_ARRAY status;
-    isc_detach_database(status, &m_impl->handle);
+    // The server answers a detach once it has let the attachment go, which may take it a while.
+    m_impl->idle.callLong([&] {
+        ISC_STATUS_ARRAY status;
+        isc_detach_database(status, &m_impl->handle);
+    });
     m_impl->handle = 0;
     if (!firstError.empty())
         throw DatabaseError(firstError);
@@ -151,16 +154,15 @@ void FbTransaction::start() {
                           static_cast<unsigned short>(tpb.size()), tpb.empty() ? nullptr : tpb.data());
     check(status);
     m_impl->handle = handle;
-    m_impl->changedMuch = false;
-    m_impl->statements = 0;
 }
 
 void FbTransaction::commit() {
     if (!isActive())
         throw DatabaseError("Transaction is not active");
+    // Even a commit of one row waits for the server's disk (forced writes), which a busy disk can
+    // make last a tenth of a second or more.
     ISC_STATUS_ARRAY status;
-    const auto call = [&] { isc_commit_transaction(status, &m_impl->handle); };
-    m_attachment.m_impl->idle.call(m_impl->changedMuch, call);
+    m_attachment.m_impl->idle.callLong([&] { isc_commit_transaction(status, &m_impl->handle); });
     check(status);
     m_impl->handle = 0;
     ended();
@@ -170,8 +172,7 @@ void FbTransaction::rollback() {
     if (!isActive())
         throw DatabaseError("Transaction is not active");
     ISC_STATUS_ARRAY status;
-    const auto call = [&] { isc_rollback_transaction(status, &m_impl->handle); };
-    m_attachment.m_impl->idle.call(m_impl->changedMuch, call);
+    m_attachment.m_impl->idle.callLong([&] { isc_rollback_transaction(status, &m_impl->handle); });
     // A failed roll-back leaves nothing usable behind: the handle is given up either way.
     m_impl->handle = 0;
     ended();

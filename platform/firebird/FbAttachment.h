@@ -29,10 +29,11 @@ public:
     bool isAttached() const;
 
     // Called on the calling thread while a call that may take long runs on a worker thread (the
-    // attach, a statement other than an insert of values, a select's first fetch, an insert with a
-    // large blob, the end of a transaction that ran such a statement or many statements), and between
-    // short calls at most every 10 ms. Without one, every call runs on the calling thread and nothing
-    // else happens. The idle function must not use this attachment.
+    // attach and the detach, a statement other than an insert of values, a select's first fetch, an
+    // insert with a large blob, every commit and roll-back), and between short calls at most every
+    // 10 ms. Without one, every call runs on the calling thread and nothing else happens. Calls made on
+    // another thread than the one that set it run there without it. The idle function must not use
+    // this attachment.
     void setIdle(std::function<void()> idle);
 
     // Creates a database file (fixtures and tools); the new database is not kept attached.

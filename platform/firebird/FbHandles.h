@@ -36,10 +36,6 @@ struct FbAttachment::Impl {
 
 struct FbTransaction::Impl {
     isc_tr_handle handle = 0;
-    // A statement that may have taken long ran in it, or many statements did: its commit or roll-back
-    // may take long too (the pages they changed are written then).
-    bool changedMuch = false;
-    int statements = 0;
 };
 
 struct FbStatement::Impl {

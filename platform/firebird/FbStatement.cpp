@@ -17,10 +17,6 @@ namespace {
 // recorded whole); smaller ones are written in a few milliseconds.
 constexpr size_t kLongBlobBytes = 1u << 20;
 
-// A transaction that ran this many statements (a batch of the DIAG copy) writes enough pages at its
-// commit to be worth a worker thread; a script's one-statement transactions are not.
-constexpr int kManyStatements = 20;
-
 // The columns a prepare describes at once; a select of more is described again with room for all.
 constexpr int kColumnsDescribedFirst = 8;
 
@@ -220,9 +216,6 @@ void FbStatement::execute() {
                          m_impl->parameters.empty() ? nullptr : m_impl->input.get());
         check(status);
     };
-    FbTransaction::Impl& transaction = *m_transaction.m_impl;
-    if (!isSelect() && (mayTakeLong || ++transaction.statements >= kManyStatements))
-        transaction.changedMuch = true;
     m_attachment.m_impl->idle.call(mayTakeLong, call);
     if (isSelect()) {
         m_impl->cursorOpen = true;

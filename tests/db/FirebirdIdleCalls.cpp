@@ -67,9 +67,77 @@ TEST(FirebirdIdleCalls, ALongStatementRunsWhileTheCallerDoesItsIdleWork) {
         statement.execute();
         ADD_FAILURE() << "the division by zero passed";
     } catch (const DatabaseError& error) {
-        EXPECT_NE(std::string(error.what()).find("Integer divide by zero"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("Integer divide by zero"), std::string::npos)
+            << error.what();
     }
     EXPECT_TRUE(transaction.isActive());
     transaction.rollback();
     EXPECT_FALSE(idle.otherThread);
+}
+
+namespace {
+
+// Triggers of the database itself that make a commit and a detach last a good part of a second, as
+// a busy disk does.
+const char* const kSlowCommit = "create trigger slow_commit on transaction commit as declare i integer = 0; "
+                                "begin while (i < 1500000) do i = i + 1; end";
+const char* const kSlowDetach = "create trigger slow_detach on disconnect as declare i integer = 0; "
+                                "begin while (i < 1500000) do i = i + 1; end";
+
+struct SlowEndings : ::testing::Test {
+    TempFolder folder;
+    const FirebirdServer server = test::mainServer();
+    const std::string name = server.nameOf(folder.file("slow.fdb"));
+
+    SlowEndings() {
+        FbAttachment::createDatabase(name, "sysdba", server.password);
+        test::execute(name, server.password, {kSlowCommit, kSlowDetach});
+    }
+};
+
+} // namespace
+
+TEST_F(SlowEndings, ACommitAndADetachLetTheCallerDoItsIdleWork) {
+    IdleWatch idle;
+    FbAttachment attachment;
+    attachment.setIdle(idle.function());
+    attachment.attach(name, "sysdba", server.password);
+    FbTransaction transaction(attachment, TransactionOptions::serverDefault());
+    FbStatement statement(attachment, transaction);
+    transaction.start();
+    statement.prepare("select count(*) from rdb$database"); // a transaction that changed nothing
+    statement.execute();
+    const int beforeCommit = idle.calls;
+    // A call made where it is may be followed by one idle run; only a call on a worker gives several.
+    transaction.commit();
+    EXPECT_GE(idle.calls - beforeCommit, 2) << "the commit kept the caller waiting";
+
+    const int beforeDetach = idle.calls;
+    attachment.detach();
+    EXPECT_GE(idle.calls - beforeDetach, 2) << "the detach kept the caller waiting";
+    EXPECT_FALSE(attachment.isAttached());
+    EXPECT_FALSE(idle.otherThread);
+}
+
+TEST_F(SlowEndings, CallsMadeOnAnotherThreadNeverCallTheIdleFunction) {
+    IdleWatch idle; // set on this thread, as a window sets it
+    FbAttachment attachment;
+    attachment.setIdle(idle.function());
+    attachment.attach(name, "sysdba", server.password);
+    const int before = idle.calls;
+
+    // A lock's keeper renews its lease on a thread of its own.
+    std::thread keeper([&] {
+        FbTransaction transaction(attachment, TransactionOptions::serverDefault());
+        FbStatement statement(attachment, transaction);
+        transaction.start();
+        statement.prepare("select count(*) from rdb$relations");
+        statement.execute();
+        transaction.commit();
+        attachment.detach();
+    });
+    keeper.join();
+
+    EXPECT_EQ(idle.calls, before);
+    EXPECT_FALSE(attachment.isAttached());
 }

@@ -86,6 +86,11 @@ TEST_F(InstallationLockTest, TheHolderKeepsItsLeaseAliveWhileItWorks) {
     shortLease.lease = 2s;
     shortLease.renewEvery = 300ms;
     InstallationLock holder(clinic, shortLease, "POSTE-A");
+    // The window's idle function is for the window's thread only, never the keeper's.
+    const std::thread::id window = std::this_thread::get_id();
+    std::atomic<bool> idleOnAnotherThread{false};
+    holder.setIdle(
+        [&] { idleOnAnotherThread = idleOnAnotherThread || std::this_thread::get_id() != window; });
     ASSERT_TRUE(holder.tryAcquire(view).taken);
 
     std::this_thread::sleep_for(4s); // twice the lease, the window's thread busy elsewhere
@@ -93,6 +98,7 @@ TEST_F(InstallationLockTest, TheHolderKeepsItsLeaseAliveWhileItWorks) {
     InstallationLock other(clinic, InstallationLockTiming{}, "POSTE-B");
     EXPECT_FALSE(other.tryAcquire(view).taken);
     EXPECT_TRUE(holder.confirm());
+    EXPECT_FALSE(idleOnAnotherThread);
 }
 
 TEST_F(InstallationLockTest, AHolderCutOffLongerThanItsLeaseLosesTheLock) {

@@ -1,6 +1,7 @@
 #include "PackageDownload.h"
 
 #include "ByteBuffer.h"
+#include "FileReplacement.h"
 #include "HostFallback.h"
 #include "HttpClient.h"
 #include "Model.h"
@@ -11,6 +12,7 @@
 #include "Windows1252.h"
 
 #include <exception>
+#include <string_view>
 
 namespace halvio {
 
@@ -20,12 +22,30 @@ std::vector<std::string> packageHosts(bool directConnection) {
     return {hosts::kPublicWebHost};
 }
 
-void downloadPackage(RunContext& run, const std::string& fileName, platform::ByteBuffer& buffer) {
+namespace {
+
+// A write to the package file that fails is the disk's fault, not the host's.
+template <typename Write> void writing(Write&& write) {
+    try {
+        write();
+    } catch (const platform::SystemError& error) {
+        throw PackageFileNotWritten{error};
+    }
+}
+
+} // namespace
+
+void downloadPackage(RunContext& run, const std::string& fileName, platform::ByteBuffer& buffer,
+                     platform::FileReplacement& file) {
     const bool directConnection = run.view.isChecked(CheckBoxId::DirectConnection);
+    const auto attempt = [&](const std::string& host) {
+        // What a host that failed had sent is dropped.
+        writing([&] { file.restart(); });
+        run.http.get(packageAddress(host, fileName), buffer,
+                     [&](std::string_view piece) { writing([&] { file.append(piece); }); });
+    };
     const std::exception_ptr failure = tryEachHost<std::string>(
-        packageHosts(directConnection),
-        [&](const std::string& host) { run.http.get(packageAddress(host, fileName), buffer); },
-        [&](const HostFailure<std::string>& failed) {
+        packageHosts(directConnection), attempt, [&](const HostFailure<std::string>& failed) {
             // The public web host is the only host without the direct connection: its failure
             // is the package's own, told by the transfer.
             if (!directConnection)

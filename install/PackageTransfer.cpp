@@ -1,6 +1,7 @@
 #include "PackageTransfer.h"
 
 #include "ByteBuffer.h"
+#include "FileReplacement.h"
 #include "Files.h"
 #include "Fonction.h"
 #include "InstallationLock.h"
@@ -22,6 +23,7 @@
 
 #include <cstddef>
 #include <exception>
+#include <optional>
 
 namespace halvio {
 
@@ -70,16 +72,44 @@ void endRunAfterFailedPackage(RunContext& run, const std::string& nom, const Pac
     run.view.closeWindow();
 }
 
-// The package file, saved whole or not at all: a file cut by a full disk is never left behind.
-void savePackageFile(RunContext& run, const std::string& packagePath, const platform::ByteBuffer& buffer) {
+[[noreturn]] void packageFileNotSaved(const std::string& packagePath, const platform::SystemError& error) {
+    throw PackageFailure(error, fileNotSavedNotice(packagePath));
+}
+
+// The package file, written while it arrives and given its name only once it is whole and checked:
+// a failed download, a file that is not the one the vendor signed, a full disk or a refused write
+// leave the previous file whole and no temporary behind. False when the download failed (the run
+// has ended); throws PackageFailure, after "Tentative de sauver sur", when it could not be saved.
+bool fetchPackageFile(RunContext& run, const std::string& nom, const std::string& fileName,
+                      const std::string& packagePath) {
     Model& model = run.model;
-    model.log("Tentative de sauver sur " + packagePath);
+    const std::string savingLine = "Tentative de sauver sur " + packagePath;
+    std::optional<platform::FileReplacement> file;
+    platform::ByteBuffer buffer;
     try {
-        platform::replaceFileAtomically(packagePath, buffer.view(), run.paintAndTimers);
+        file.emplace(packagePath);
     } catch (const platform::SystemError& error) {
-        throw PackageFailure(error, fileNotSavedNotice(packagePath));
+        model.log(savingLine);
+        packageFileNotSaved(packagePath, error);
+    }
+    try {
+        downloadPackage(run, fileName, buffer, *file);
+        verifyPackageFile(run, nom, buffer);
+    } catch (const PackageFileNotWritten& failure) {
+        model.log(savingLine);
+        packageFileNotSaved(packagePath, failure.cause);
+    } catch (const std::exception& error) {
+        endRunAfterFailedDownload(run, fileName, error);
+        return false;
+    }
+    model.log(savingLine);
+    try {
+        file->commit(run.paintAndTimers);
+    } catch (const platform::SystemError& error) {
+        packageFileNotSaved(packagePath, error);
     }
     model.log(fr("Fichier sauvé"));
+    return true;
 }
 
 // Unpacking, the steps that must be complete before the record, the record, then the steps after it.
@@ -126,15 +156,8 @@ PackageOutcome transferPackage(RunContext& run, const std::string& updateFolder)
     view.repaintNow();
 
     try {
-        platform::ByteBuffer buffer;
-        try {
-            downloadPackage(run, fileName, buffer);
-            verifyPackageFile(run, nom, buffer);
-        } catch (const std::exception& error) {
-            endRunAfterFailedDownload(run, fileName, error);
+        if (!fetchPackageFile(run, nom, fileName, packagePath))
             return PackageOutcome::RunEnded;
-        }
-        savePackageFile(run, packagePath, buffer);
     } catch (const PackageFailure& failure) {
         endRunAfterFailedPackage(run, nom, failure);
         return PackageOutcome::RunEnded;

@@ -1,6 +1,6 @@
 #pragma once
 // The check of a downloaded package file against the digests of the signed reply, made before the
-// file is saved or unpacked.
+// file written as it arrived takes its name, and so before it is unpacked.
 
 #include "SignedReply.h"
 

@@ -51,6 +51,10 @@ void HttpClient::get(const std::string& url, ByteBuffer& reply) {
     perform(url, nullptr, reply);
 }
 
+void HttpClient::get(const std::string& url, ByteBuffer& reply, const BodyPieces& bodyPiece) {
+    perform(url, nullptr, reply, nullptr, nullptr, &bodyPiece);
+}
+
 void HttpClient::post(const std::string& url, std::string_view body, ByteBuffer& reply,
                       const std::vector<std::string>& moreHeaders, HttpHeaders& replyHeaders) {
     replyHeaders.clear();
@@ -58,15 +62,23 @@ void HttpClient::post(const std::string& url, std::string_view body, ByteBuffer&
 }
 
 void HttpClient::perform(const std::string& url, const std::string_view* body, ByteBuffer& reply,
-                         const std::vector<std::string>* moreHeaders, HttpHeaders* replyHeaders) {
+                         const std::vector<std::string>* moreHeaders, HttpHeaders* replyHeaders,
+                         const BodyPieces* bodyPiece) {
     refuseWhileBusy(m_busy);
     m_busy = true;
     struct Release {
         bool& busy;
         ~Release() { busy = false; }
     } release{m_busy};
-    const HttpRequest request{url,         body,        m_proxyHost, m_proxyPort, m_options.followRedirects,
-                              m_options.maxReplySize, moreHeaders, replyHeaders};
+    const HttpRequest request{url,
+                              body,
+                              m_proxyHost,
+                              m_proxyPort,
+                              m_options.followRedirects,
+                              m_options.maxReplySize,
+                              moreHeaders,
+                              replyHeaders,
+                              bodyPiece};
     HttpTransfer(*m_session, request, m_events, reply).run(m_idle);
 }
 

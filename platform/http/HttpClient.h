@@ -39,6 +39,8 @@ inline constexpr std::chrono::milliseconds kStallLimit{60'000};
 
 class HttpClient {
 public:
+    using BodyPieces = std::function<void(std::string_view piece)>;
+
     struct Options {
         bool followRedirects = true;
         std::size_t maxReplySize = kMaxReplySize; // at most kMaxReplySize
@@ -69,6 +71,12 @@ public:
     // callback abandons the request and passes through unchanged.
     void post(const std::string& url, std::string_view body, ByteBuffer& reply);
     void get(const std::string& url, ByteBuffer& reply);
+    // As get(), handing each piece of the final 2xx reply's body to `bodyPiece` as soon as it is
+    // appended to `reply`, in order: when get() returns, the pieces handed, joined, are `reply`.
+    // No other byte reaches it (neither a redirection's body nor an error's). When get() throws,
+    // what was handed is no reply: the caller drops it. An exception thrown by `bodyPiece`
+    // abandons the request as an event's does.
+    void get(const std::string& url, ByteBuffer& reply, const BodyPieces& bodyPiece);
     // As post(), sending `moreHeaders` ("Name: value") after the usual ones; on success
     // `replyHeaders` holds the final reply's headers.
     void post(const std::string& url, std::string_view body, ByteBuffer& reply,
@@ -76,7 +84,8 @@ public:
 
 private:
     void perform(const std::string& url, const std::string_view* body, ByteBuffer& reply,
-                 const std::vector<std::string>* moreHeaders = nullptr, HttpHeaders* replyHeaders = nullptr);
+                 const std::vector<std::string>* moreHeaders = nullptr, HttpHeaders* replyHeaders = nullptr,
+                 const BodyPieces* bodyPiece = nullptr);
 
     Options m_options;
     std::string m_proxyHost;

@@ -212,6 +212,8 @@ void HttpTransfer::received(const char* bytes, std::size_t count) {
         return;
     }
     m_reply.append(bytes, count);
+    if (m_request.bodyPiece)
+        (*m_request.bodyPiece)({bytes, count});
     m_receivedCount += static_cast<std::int64_t>(count);
     m_pending.work(m_receivedCount);
 }

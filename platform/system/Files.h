@@ -23,13 +23,12 @@ std::string readWholeFile(const std::string& path);
 // Creates the file or replaces the content of an existing one with exactly these bytes.
 void writeWholeFile(const std::string& path, std::string_view bytes);
 
-// Puts a file holding exactly these bytes at `path`, or leaves `path` as it was: the bytes go to a
-// temporary file beside it, which is flushed to the disk and only then renamed over the target, and
-// the folder is flushed so that the rename lasts. A full disk, a refused write or a crash in the
+// Puts a file holding exactly these bytes at `path`, or leaves `path` as it was: a FileReplacement
+// (FileReplacement.h) written whole and committed. A full disk, a refused write or a crash in the
 // middle leave the previous file whole and no temporary behind (a crash may leave one, named
 // "." + file name + ".XXXXXX"). A file that is replaced keeps its permissions.
 // With an idle function, the bytes are written and flushed on a worker thread while the calling
-// thread calls `idle` every few milliseconds (a window goes on painting while a large package
+// thread calls `idle` every few milliseconds (a window goes on painting while a large file
 // reaches the disk). An exception from `idle` abandons the writing as a failure does, then goes on.
 void replaceFileAtomically(const std::string& path, std::string_view bytes,
                            const std::function<void()>& idle = {});

@@ -10,6 +10,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace halvio::platform;
@@ -156,3 +157,64 @@ TEST_F(HttpFailures, BodyPastTheBoundIsRefusedAndAnAnnouncedLengthIsOnlyAClaim) 
 }
 
 } // namespace
+
+// A package is written to its file as it arrives: only bytes of the final 2xx reply's body may reach
+// the function that writes them, joined they are the reply, and whatever the function throws ends
+// the request with its own error.
+TEST_F(HttpFailures, BodyPiecesAreOnlyTheFinalReplysBodyAndTheirFunctionCanAbandonTheRequest) {
+    const std::string package = std::string(600000, 'z') + "end";
+    LoopbackReply redirected = LoopbackReply::redirect("/store/a.zip", 302);
+    redirected.body = "<html>moved: the redirection's own body</html>";
+    LoopbackReply cut = LoopbackReply::text(package);
+    cut.cutAfter = 200000;
+    struct Case {
+        const char* what;
+        LoopbackReply reply;
+        bool succeeds;
+        const char* thrownByPieces; // or null
+    };
+    const std::vector<Case> cases = {
+        {"a whole body", LoopbackReply::text(package), true, nullptr},
+        {"a redirection with a body of its own", redirected, true, nullptr},
+        {"an error page", LoopbackReply::text("<html>not here</html>", 404), false, nullptr},
+        {"a connection cut in the middle of the body", cut, false, nullptr},
+        {"a full disk met by the pieces' function", LoopbackReply::text(package), false, "disque plein"},
+    };
+    server.serve("/store/a.zip", LoopbackReply::text(package));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        server.serve("/kliso/update/a.zip", c.reply);
+        std::string handed;
+        std::size_t pieces = 0;
+        bool thrown = false;
+        const auto piece = [&](std::string_view bytes) {
+            ++pieces;
+            EXPECT_FALSE(thrown) << "a piece came after the function threw";
+            if (c.thrownByPieces && handed.size() > 100000) {
+                thrown = true;
+                throw std::runtime_error(c.thrownByPieces);
+            }
+            handed += bytes;
+        };
+        try {
+            client.get(server.url("/kliso/update/a.zip"), reply, piece);
+            EXPECT_TRUE(c.succeeds) << "the request did not fail";
+        } catch (const HttpError& error) {
+            EXPECT_FALSE(c.succeeds) << error.what();
+            EXPECT_EQ(c.thrownByPieces, nullptr) << "the function's error was replaced: " << error.what();
+        } catch (const std::runtime_error& error) {
+            ASSERT_NE(c.thrownByPieces, nullptr) << error.what();
+            EXPECT_STREQ(error.what(), c.thrownByPieces);
+        }
+        if (c.succeeds) {
+            EXPECT_TRUE(reply.view() == package) << "reply bytes differ";
+            EXPECT_TRUE(handed == package) << "the pieces are not the reply";
+            EXPECT_GT(pieces, 1u);
+        } else {
+            EXPECT_TRUE(reply.empty());
+            // What was handed before a failure is the start of the final body, never another reply's.
+            EXPECT_EQ(package.compare(0, handed.size(), handed), 0);
+            EXPECT_LT(handed.size(), package.size());
+        }
+    }
+}

@@ -1,9 +1,11 @@
 // The transfer procedure against real loopback hosts, real archives and the clinic database.
 #include "PackageTransfer.h"
+#include "Crypto.h"
 #include "Fonction.h"
 #include "InstallFixture.h"
 #include "LoopbackHttpServer.h"
 #include "PackageServer.h"
+#include "SmallDisk.h"
 #include "Windows1252.h"
 
 #include <gtest/gtest.h>
@@ -303,6 +305,125 @@ TEST_F(PackageTransfer, APublicHostStalledInTheBodyEndsTheRunLikeAFailedDownload
     EXPECT_EQ(publicHost.requestCount(), 1u);
     EXPECT_TRUE(majRows().empty());
     EXPECT_EQ(etats(), (std::vector<std::string>{"Transfer.", ""}));
+}
+
+// The package file is written while it arrives; whatever ends its download, the file that stood
+// under its name stays whole and nothing is left beside it.
+class PackageTransferFailing : public PackageTransfer {
+protected:
+    const std::string archive = packageArchive(test::noiseBytes(300000, 5));
+
+    // Runs the transfer of A_ONE, served by the public host with `reply`, over an earlier a_one.zip.
+    void expectThePreviousFileKept(const test::LoopbackReply& reply, const std::string& details) {
+        const std::string previous = "the package file of an earlier run";
+        std::filesystem::create_directories(updateFolder());
+        test::writeBytes(updateFile("a_one.zip"), previous);
+        test::LoopbackHttpServer publicHost(test::kPublicAddress, test::kPublicPort);
+        publicHost.serve(path("a_one.zip"), reply);
+        view.setChecked(CheckBoxId::DirectConnection, false);
+        addPackage("A_ONE");
+
+        Button3Click(context);
+
+        const auto texts = dialogTexts();
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_EQ(texts[0], "plain:Le fichier a_one.zip n'a pas pu être téléchargé ou enregistré.");
+        EXPECT_NE(utf8FromCp1252(view.dialogs[0].details).find(details), std::string::npos)
+            << view.dialogs[0].details;
+        EXPECT_EQ(texts[1], kFailureForm);
+        EXPECT_EQ(log().back(), "Impossible de récupérer le fichier");
+        EXPECT_FALSE(logHas("Tentative de sauver sur " + updateFile("a_one.zip")));
+        EXPECT_EQ(publicHost.requestCount(), 1u);
+        EXPECT_TRUE(majRows().empty());
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(updateFolder()))
+            left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"a_one.zip"}) << "no temporary is left beside it";
+        EXPECT_EQ(test::readBytes(updateFile("a_one.zip")), previous);
+    }
+};
+
+TEST_F(PackageTransferFailing, AConnectionCutInTheBodyLeavesThePreviousFileWholeAndNoTemporary) {
+    test::LoopbackReply cut = test::LoopbackReply::text(archive);
+    cut.cutAfter = archive.size() / 2;
+    expectThePreviousFileKept(cut, "");
+}
+
+TEST_F(PackageTransferFailing, AFileThatIsNotTheSignedOneLeavesThePreviousFileWholeAndNoTemporary) {
+    context.signedPackages =
+        std::vector<signedreply::ManifestEntry>{{"A_ONE", archive.size(), platform::crypto::sha256("autre")}};
+    expectThePreviousFileKept(test::LoopbackReply::text(archive),
+                              "ne correspond pas à son empreinte SHA-256 signée");
+}
+
+// The second host's reply starts the file again: nothing the first one sent before it failed stays,
+// however much longer it was.
+TEST_F(PackageTransfer, AHostThatFailsInTheBodyGivesWayToTheNextWhoseBytesAloneAreSaved) {
+    test::LoopbackHttpServer office(test::kOfficeAddress, test::kServicePort);
+    test::LoopbackReply cut = test::LoopbackReply::text(test::noiseBytes(400000, 9));
+    cut.cutAfter = 300000;
+    office.serve(path("a_one.zip"), cut);
+    PackageServer internal(test::kInternalAddress, test::kServicePort);
+    const std::string archive = packageArchive("un");
+    internal.serve(path("a_one.zip"), archive);
+    addPackage("A_ONE");
+    captureSavedFiles("a_one.zip");
+
+    Button3Click(context);
+
+    EXPECT_EQ(office.requestCount(), 1u);
+    EXPECT_EQ(logCount("impossible de recupérer de localhost:18080"), 1);
+    EXPECT_EQ(savedFiles, std::vector<std::string>{archive});
+    ASSERT_EQ(majRows().size(), 1u);
+    EXPECT_EQ(majRows()[0][3], "un");
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(updateFolder())) << "no temporary is left";
+}
+
+// A disk that fills while the package arrives is no fault of the host: the next host is not tried,
+// and the run ends as when the file cannot be saved, the previous package file whole.
+TEST_F(PackageTransfer, ADiskThatFillsDuringTheDownloadEndsTheRunAsAFailedSaveWithoutTheNextHost) {
+    std::filesystem::create_directories(updateFolder());
+    if (!test::SmallDisk::available())
+        GTEST_SKIP() << "needs root to mount a small disk as the update folder";
+    test::SmallDisk disk(updateFolder());
+    const std::string previous = test::noiseBytes(256 << 10, 4);
+    test::writeBytes(updateFile("a_one.zip"), previous);
+    const std::string archive = packageArchive(test::noiseBytes(test::SmallDisk::kSize, 8));
+    PackageServer office(test::kOfficeAddress, test::kServicePort);
+    office.serve(path("a_one.zip"), archive);
+    PackageServer internal(test::kInternalAddress, test::kServicePort);
+    internal.serve(path("a_one.zip"), archive);
+    addPackage("A_ONE");
+    addPackage("B_TWO");
+
+    Button3Click(context);
+
+    const std::string notSaved = "Impossible d'enregistrer le fichier " + updateFile("a_one.zip") +
+                                 " ! Vérifier l'espace libre sur le disque, puis réessayer plus tard.";
+    const auto texts = dialogTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "plain:Le paquet A_ONE n'a pas pu être installé.");
+    EXPECT_NE(view.dialogs[0].details.find("No space left on device"), std::string::npos)
+        << view.dialogs[0].details;
+    EXPECT_EQ(texts[1], "form:" + notSaved);
+    const std::vector<std::string> lines = log();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(
+        std::vector<std::string>(lines.end() - 4, lines.end()),
+        (std::vector<std::string>{"Transfert de A_ONE", "Tentative de sauver sur " + updateFile("a_one.zip"),
+                                  utf8FromCp1252(view.dialogs[0].details), notSaved}));
+    EXPECT_EQ(office.requests(), std::vector<std::string>{path("a_one.zip")});
+    EXPECT_TRUE(internal.requests().empty());
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(etats(), (std::vector<std::string>{"Transfer.", ""}));
+    EXPECT_TRUE(majRows().empty());
+    EXPECT_EQ(setupStamp(), kOldStamp);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(updateFolder()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"a_one.zip"}) << "no temporary is left beside it";
+    EXPECT_TRUE(test::readBytes(updateFile("a_one.zip")) == previous);
 }
 
 TEST_F(PackageTransfer, ExistingPackageFileIsReplaced) {

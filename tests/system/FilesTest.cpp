@@ -1,4 +1,5 @@
 #include "Files.h"
+#include "FileReplacement.h"
 #include "SmallDisk.h"
 #include "SystemError.h"
 #include "SystemTestSupport.h"
@@ -11,6 +12,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -294,4 +296,106 @@ TEST(AtomicFiles, FullDiskLeavesThePreviousFileWholeAndNoTemporary) {
     const std::string fitting(disk.freeBytes() - (64 << 10), 'f');
     replaceFileAtomically(target, fitting);
     EXPECT_EQ(readWholeFile(target), fitting);
+}
+
+// A file written piece by piece as it arrives: the target keeps its previous bytes until the commit,
+// a restart drops what was written, and the committed file is exactly what followed the restart,
+// across the pieces handed to the disk on the way.
+TEST(FileReplacements, TheTargetChangesOnlyAtTheCommitToWhatFollowedTheLastRestart) {
+    test::TempFolder folder;
+    const std::string file = folder.path("halvio.zip");
+    folder.write("halvio.zip", "the previous package");
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    const std::string dropped(FileReplacement::kWritePiece + 12345, 'd');
+    std::string kept(2 * FileReplacement::kWritePiece + 777, 'k');
+    kept.front() = 'P';
+    kept.back() = 'e';
+
+    FileReplacement replacement(file);
+    replacement.append(dropped);
+    ASSERT_EQ(folder.entries().size(), 2u);
+    const std::string temporary = folder.entries()[0];
+    EXPECT_EQ(temporary.rfind(".halvio.zip.", 0), 0u) << temporary;
+    EXPECT_EQ(folder.read(temporary), dropped);
+    replacement.restart();
+    EXPECT_EQ(replacement.size(), 0u);
+    for (std::size_t offset = 0; offset < kept.size(); offset += 65536) // as an HTTP body arrives
+        replacement.append(std::string_view(kept).substr(offset, 65536));
+    EXPECT_EQ(replacement.size(), kept.size());
+    EXPECT_EQ(readWholeFile(file), "the previous package");
+
+    replacement.commit();
+    EXPECT_TRUE(readWholeFile(file) == kept);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"halvio.zip"});
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_THROW(replacement.append("more"), std::logic_error);
+}
+
+TEST(FileReplacements, AReplacementNotCommittedLeavesTheTargetAndNoTemporary) {
+    test::TempFolder folder;
+    folder.write("halvio.zip", "the previous package");
+    {
+        FileReplacement replacement(folder.path("halvio.zip"));
+        replacement.append(std::string(100000, 'n'));
+        EXPECT_EQ(folder.entries().size(), 2u);
+    }
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"halvio.zip"});
+    EXPECT_EQ(folder.read("halvio.zip"), "the previous package");
+    {
+        FileReplacement unused(folder.path("new.zip")); // nothing written at all
+    }
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"halvio.zip"});
+}
+
+// The disk fills in the middle of a file arriving in pieces: the piece that does not fit fails,
+// the previous file stays whole, and a restart gives the space back for a file that fits.
+TEST(FileReplacements, ADiskThatFillsMidWayFailsThatPieceAndARestartFreesTheSpace) {
+    if (!test::SmallDisk::available())
+        GTEST_SKIP() << "needs root to mount a small disk";
+    test::TempFolder folder;
+    createFolder(folder.path("update"));
+    test::SmallDisk disk(folder.path("update"));
+    const std::string target = disk.folder() + "/halvio.zip";
+    const std::string previous(1 << 20, 'p');
+    replaceFileAtomically(target, previous);
+    const auto names = [&] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(disk.folder()))
+            found.push_back(entry.path().filename().string());
+        return found;
+    };
+
+    std::string fitting;
+    {
+        FileReplacement replacement(target);
+        const std::string piece(65536, 'n');
+        std::size_t written = 0;
+        try {
+            for (; written < test::SmallDisk::kSize; written += piece.size())
+                replacement.append(piece);
+            FAIL() << "more than the disk holds was written";
+        } catch (const SystemError& error) {
+            EXPECT_NE(std::string(error.what()).find(target), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_GT(written, 0u) << "the disk was full before the first piece";
+        EXPECT_EQ(readWholeFile(target), previous);
+
+        replacement.restart();
+        fitting.assign(disk.freeBytes() - (64 << 10), 'f');
+        replacement.append(fitting);
+        replacement.commit();
+        EXPECT_EQ(readWholeFile(target), fitting);
+    }
+    EXPECT_EQ(names(), std::vector<std::string>{"halvio.zip"});
+
+    {
+        FileReplacement replacement(target);
+        EXPECT_THROW(replacement.append(std::string(test::SmallDisk::kSize, 'n')), SystemError);
+    }
+    EXPECT_EQ(names(), std::vector<std::string>{"halvio.zip"});
+    EXPECT_TRUE(readWholeFile(target) == fitting);
 }

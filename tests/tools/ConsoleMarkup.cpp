@@ -87,6 +87,30 @@ TEST(ConsoleMarkup, HostileReportValuesStayTextOnEveryPage) {
     }
 }
 
+TEST(ClinicPage, SitesThatCouldNotBeReadShowTheirReasonAsTextInPlaceOfTheTable) {
+    ClinicDetail detail = clinicFilledWith("C1", "Clinique");
+    detail.sites.clear();
+    detail.sitesFault =
+        "ligne 3 : une valeur de site contient « ~ » ou « | » (groupe 1 : 3 champs au lieu de "
+        "8 « 1~<b>Parc</b> & ~ »)";
+    const std::string page = clinicPage(detail);
+    EXPECT_NE(
+        page.find("<h2>Sites</h2>\n<p class=\"faute\">Sites illisibles : ligne 3 : une valeur de site "
+                  "contient « ~ » ou « | » (groupe 1 : 3 champs au lieu de 8 « 1~&lt;b&gt;Parc&lt;/b&gt; "
+                  "&amp; ~ »)</p>"),
+        std::string::npos)
+        << page;
+    EXPECT_EQ(foreignTags(page), std::vector<std::string>{});
+    EXPECT_EQ(page.find("Aucun site"), std::string::npos);
+    EXPECT_EQ(page.find("class=\"sites\""), std::string::npos);
+    EXPECT_NE(page.find("class=\"utilisateurs\""), std::string::npos) << "the rest of the report is shown";
+    EXPECT_NE(page.find("data-site=\"1\""), std::string::npos) << "the faxes too, by site number";
+
+    detail.sitesFault.clear();
+    EXPECT_EQ(clinicPage(detail).find("Sites illisibles"), std::string::npos);
+    EXPECT_NE(clinicPage(detail).find("Aucun site dans le dernier rapport."), std::string::npos);
+}
+
 TEST(ConsoleMarkup, TextFormsTable) {
     const struct {
         std::string in, html, url;

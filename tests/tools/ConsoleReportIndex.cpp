@@ -2,6 +2,7 @@
 // files (added, removed, index deleted or damaged) and that it answers without the report files.
 #include "CatalogFixture.h"
 #include "ReportIndex.h"
+#include "SqliteDatabase.h"
 #include "UpdateService.h"
 #include "Windows1252.h"
 
@@ -296,6 +297,56 @@ TEST_F(ConsoleReportIndex, TheIndexIsRebuiltFromTheFilesWhenDeletedOrDamagedAndF
     EXPECT_EQ(clinics[1].name, "Ancien nom");
     EXPECT_EQ(clinics[1].reportCount, 2);
     EXPECT_FALSE(index.reportFile("ZZ_20261207-100000_1.maj"));
+}
+
+// A site name holding "~" or "|" gives a SITE= line that cannot be split: the clinic stays in the list
+// with its address, users and faxes, and its page says why its sites are missing, until a report
+// with readable sites comes. An index of the layout before the sites' fault is made again.
+TEST_F(ConsoleReportIndex, AClinicWhoseSiteLineCannotBeSplitIsListedWithItsSitesFault) {
+    writeThreeClinics();
+    write("AMB_20261208-080000_1.maj", reportBytes({"AMB", "Rimouski", "Parc ~|= de l'Est"}));
+    const auto expectSitesFault = [](ReportIndex& index) {
+        const auto clinics = index.clinics(on("2026.12.10"));
+        ASSERT_EQ(codes(clinics), (std::vector<std::string>{"AMB", "C1", "C2", "ZZ"}));
+        EXPECT_EQ(clinics[0].city, "Rimouski");
+        EXPECT_EQ(clinics[0].name, "") << "no site to take a name from";
+        EXPECT_EQ(clinics[0].activeUsers, 1);
+        EXPECT_EQ(clinics[0].faxesLast30Days, 2);
+        const auto detail = index.clinic("AMB", "2026.12.10");
+        ASSERT_TRUE(detail);
+        EXPECT_EQ(detail->address.adres1, "1 rue");
+        EXPECT_TRUE(detail->sites.empty());
+        EXPECT_EQ(detail->sitesFault.rfind("ligne 3 : une valeur de site contient « ~ » ou « | »", 0), 0u)
+            << detail->sitesFault;
+        EXPECT_NE(detail->sitesFault.find("« 1~Parc ~ »"), std::string::npos) << detail->sitesFault;
+        EXPECT_EQ(detail->users.size(), 1u);
+        EXPECT_EQ(detail->faxes.size(), 1u);
+        ASSERT_EQ(detail->reports.size(), 1u);
+        EXPECT_EQ(detail->reports[0].fault, "") << "the report itself was read";
+        EXPECT_EQ(index.clinic("C1", "2026.12.10")->sitesFault, "");
+    };
+    const fs::path indexFile = reports() / ReportIndex::kIndexFileName;
+    {
+        ReportIndex index(reports());
+        expectSitesFault(index);
+        EXPECT_EQ(index.unreadableReports().size(), 1u) << "C2's alone";
+    }
+    {
+        // The index as the layout before the sites' fault left it.
+        SqliteDatabase older(indexFile);
+        older.execute("ALTER TABLE clinic DROP COLUMN sites_fault; PRAGMA user_version=1");
+    }
+    ReportIndex index(reports());
+    EXPECT_TRUE(index.openSync().rebuilt);
+    EXPECT_EQ(index.openSync().read, 6u);
+    expectSitesFault(index);
+
+    index.add(write("AMB_20261209-080000_1.maj", reportBytes({"AMB", "Rimouski", "Parc de l'Est"})));
+    const auto readable = index.clinic("AMB", "2026.12.10");
+    ASSERT_TRUE(readable);
+    EXPECT_EQ(readable->sitesFault, "");
+    ASSERT_EQ(readable->sites.size(), 2u);
+    EXPECT_EQ(readable->summary.name, "Parc de l'Est");
 }
 
 TEST_F(ConsoleReportIndex, QueriesAnswerWithoutTheReportFilesAndNameOnlyIndexedFiles) {

@@ -123,7 +123,13 @@ TEST(ConsoleReportParser, EachMalformedReportIsRefusedWithItsReason) {
         {body({kAddress, "FAX=1~2004.03.02~1|1~2004.3.3~1|"}),
          "ligne 2 : groupe 2 : date invalide « 2004.3.3 »"},
         {body({kAddress, "SITE=1~a~b~c~d~e~f|"}), "ligne 2 : groupe 1 : 7 champs au lieu de 8"},
-        {body({kAddress, "SITE=1~a|b~c~d~e~f~g~h|"}), "ligne 2 : groupe 1 : 2 champs au lieu de 8"},
+        {body({kAddress, "SITE="}), "ligne 2 : aucun groupe après « SITE= »"},
+        {body({kAddress, "SITE=1~a~b~c~d~e~f~g"}), "ligne 2 : la ligne ne finit pas par « | »"},
+        {body({kAddress, "SITE=1~a|b~c~d~e~f|"}), "ligne 2 : groupe 1 : 2 champs au lieu de 8"},
+        {body({kAddress, "SITE=1~a~b|c~d~e~f~g~h|", kUser1, "id=x|nom=A|titre=|vigilance=O"}),
+         "ligne 4 : id invalide « x »"},
+        {body({kAddress, kSite, "SITE=1~a|b~c~d~e~f~g~h|"}), "ligne 3 : ligne SITE= hors de sa place"},
+        {body({kAddress, kUser1, "SITE=1~a|b~c~d~e~f~g~h|"}), "ligne 3 : ligne SITE= hors de sa place"},
         {body({kAddress, kSite, kFax}), "ligne 3 : ligne FAX= hors de sa place"},
         {body({kAddress, kUser1, kSite}), "ligne 3 : ligne SITE= hors de sa place"},
         {body({kAddress, "id=x|nom=A|titre=|vigilance=O"}), "ligne 2 : id invalide « x »"},
@@ -145,6 +151,42 @@ TEST(ConsoleReportParser, EachMalformedReportIsRefusedWithItsReason) {
         EXPECT_FALSE(reading.report) << c.reason;
         EXPECT_EQ(reading.fault.substr(0, c.reason.size()), c.reason) << reading.fault;
     }
+}
+
+// A site value holding "~" or "|" (the updater sends it as it is) leaves no way to split the SITE=
+// line: the rest of the report is read and only its sites are given up, with the reason.
+TEST(ConsoleReportParser, ASiteLineThatCannotBeSplitLeavesTheReportReadWithoutItsSites) {
+    const std::string second = "2~" + fr("Annexe ~|= de l'Est") + "~3 rue~" + fr("Lévis") + "~~~~|";
+    const struct {
+        std::string siteLine;
+        std::string reason; // after "ligne 3 : "
+    } cases[] = {
+        {replaced(kSite, "1~Clinique du Parc~", "1~Clinique ~ du Parc~"),
+         "une valeur de site contient « ~ » ou « | », la ligne ne peut pas être découpée sans ambiguïté "
+         "(groupe 1 : 9 champs au lieu de 8 « 1~Clinique ~ du Parc~12 rue des Pins~Qué… »)"},
+        {replaced(kSite, "~FX1~", "~FX|1~"), "(groupe 1 : 6 champs au lieu de 8 « 1~Clinique du Parc~12 rue"},
+        {kSite + second, "(groupe 2 : 3 champs au lieu de 8 « 2~Annexe ~ »)"},
+        {"SITE=1~a|b~c~d~e~f~g~h|", "(groupe 1 : 2 champs au lieu de 8 « 1~a »)"},
+        {"SITE=||~~~~~~~|", "(groupe 1 : 1 champs au lieu de 8 «  »)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.siteLine);
+        const ReportReading reading = parseReport(body({kAddress, kFax, c.siteLine, kUser1, kUser2}));
+        ASSERT_TRUE(reading.report) << reading.fault;
+        EXPECT_EQ(reading.fault, "");
+        const ParsedReport& report = *reading.report;
+        EXPECT_EQ(report.code, "C1234");
+        EXPECT_EQ(report.address.ville, "Québec");
+        EXPECT_EQ(report.faxes.size(), 2u);
+        EXPECT_EQ(report.users.size(), 2u);
+        EXPECT_TRUE(report.sites.empty()) << "no split of the line is guessed";
+        EXPECT_EQ(report.sitesFault.substr(0, 10), "ligne 3 : ");
+        EXPECT_NE(report.sitesFault.find(c.reason), std::string::npos) << report.sitesFault;
+    }
+    const ReportReading plain = parseReport(body({kAddress, kSite + "2~Annexe~3 rue~~~~~|"}));
+    ASSERT_TRUE(plain.report);
+    EXPECT_EQ(plain.report->sitesFault, "");
+    EXPECT_EQ(plain.report->sites.size(), 2u);
 }
 
 TEST(ConsoleReportParser, AReportThatFailsAfterItsAddressLineStillNamesItsClinic) {

@@ -231,6 +231,57 @@ TEST(UpdateServiceProcess, ACodeThatCannotBeAFileNameStillHasItsReportStored) {
     EXPECT_EQ(service.stopWith(SIGTERM), 0);
 }
 
+// The request log is read one line per request: a client code or a package name holding a line break
+// or another control character is shown with "?" in its one line, and forges no line of its own.
+TEST(UpdateServiceProcess, ControlCharactersOfARequestStayInsideItsOneLogLine) {
+    CatalogFixture catalog;
+    catalog.writeClient("default", "nom=Inconnue\nescompte=0\nID=1\n");
+    ServerProcess service(
+        "update-service",
+        {"--catalog", q(catalog.catalog()), "--reports", q(catalog.reports()), "--listen", "127.0.0.1:0"},
+        catalog.path("ready"));
+    ASSERT_TRUE(service.waitReady()) << service.output();
+    const struct {
+        bool post;
+        std::string path;  // as sent
+        std::string shown; // what the request's log line holds
+    } cases[] = {
+        {true, "/A%0A2026.12.10 00:00:00 127.0.0.1:80 GET FORGED 200.maj",
+         " POST /A?2026.12.10 00:00:00 127.0.0.1:80 GET FORGED 200.maj 404 "},
+        {true, "/B%0D%0AFORGED%0D.maj", " POST /B??FORGED?.maj 404 "},
+        // A code the service takes: the file it was stored in is noted on the line too.
+        {true, "/C%09%1B[2J%7FFORGED.maj", " POST /C??[2J?FORGED.maj 200 "},
+        {false, "/kliso/update/D%0AFORGED%00.zip", " GET /kliso/update/D?FORGED?.zip 404 "},
+    };
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_read_timeout(30, 0);
+    for (const auto& c : cases) {
+        const auto reply = c.post ? client.Post(c.path, "rapport\r\n", "text/html") : client.Get(c.path);
+        ASSERT_TRUE(reply) << c.path;
+    }
+    EXPECT_EQ(service.stopWith(SIGTERM), 0);
+    const std::string out = service.output();
+    std::vector<std::string> forged;
+    for (size_t start = 0; start < out.size();) {
+        const size_t end = std::min(out.find('\n', start), out.size());
+        const std::string line = out.substr(start, end - start);
+        if (line.find("FORGED") != std::string::npos)
+            forged.push_back(line);
+        start = end + 1;
+    }
+    ASSERT_EQ(forged.size(), std::size(cases)) << out;
+    // The server's threads may log the requests in another order than they were sent.
+    for (const auto& c : cases)
+        EXPECT_EQ(
+            std::count_if(forged.begin(), forged.end(),
+                          [&](const std::string& line) { return line.find(c.shown) != std::string::npos; }),
+            1)
+            << c.shown << "\n"
+            << out;
+    for (const std::string& line : forged)
+        EXPECT_EQ(line.find_first_of(std::string("\0\r\t\x1b\x7f", 5)), std::string::npos) << line;
+}
+
 TEST(WorkstationListenerProcess, RecordsCallsUntilSigint) {
     QTemporaryDir dir;
     const fs::path record = dir.filePath("calls.txt").toStdString();

@@ -68,4 +68,21 @@ TEST(WorkstationListenerCalls, AppendsToAnExistingRecord) {
     EXPECT_NE(lines.find(" GET /MAJ 200 "), std::string::npos);
 }
 
+// A call's line in the record and the log is one line whatever its path holds; calls() keeps the path.
+TEST(WorkstationListenerCalls, APathWithALineBreakIsRecordedOnItsOneLine) {
+    QTemporaryDir dir;
+    const std::filesystem::path record = dir.filePath("calls.txt").toStdString();
+    WorkstationListener listener({{"127.0.0.1", 0}}, record);
+    listener.start();
+    httplib::Client client("127.0.0.1", listener.boundAddresses()[0].port);
+    const auto result = client.Get("/MAJ%0D%0Aforged%09line");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 404);
+    const std::string lines = readBytes(record);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
+    EXPECT_NE(lines.find(" GET /MAJ??forged?line 404 "), std::string::npos) << lines;
+    ASSERT_EQ(listener.calls().size(), 1u);
+    EXPECT_EQ(listener.calls()[0].path, "/MAJ\r\nforged\tline");
+}
+
 } // namespace

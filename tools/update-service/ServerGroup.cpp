@@ -1,6 +1,7 @@
 #include "ServerGroup.h"
 
 #include "DateTime.h"
+#include "LogText.h"
 #include "WorkerPool.h"
 
 #include <httplib.h>
@@ -81,7 +82,7 @@ std::size_t bytesSent(const httplib::Response& response) {
 void addRequestLogNote(const std::string& note) {
     if (!t_requestNotes.empty())
         t_requestNotes += ' ';
-    t_requestNotes += note;
+    t_requestNotes += shownInLog(note);
 }
 
 ServerGroup::ServerGroup(Routes routes, LogSink log) : m_routes(std::move(routes)), m_log(std::move(log)) {}
@@ -108,10 +109,11 @@ void ServerGroup::configure(httplib::Server& server, const std::shared_ptr<int>&
     server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
         if (!m_log)
             return;
-        std::string line =
-            DateTimeText(DateTime::now()) + " " + toText({request.local_addr, request.local_port}) + " " +
-            request.method + " " + request.path + " " + std::to_string(response.status) +
-            " in=" + std::to_string(request.body.size()) + " out=" + std::to_string(bytesSent(response));
+        std::string line = DateTimeText(DateTime::now()) + " " +
+                           toText({request.local_addr, request.local_port}) + " " +
+                           shownInLog(request.method) + " " + shownInLog(request.path) + " " +
+                           std::to_string(response.status) + " in=" + std::to_string(request.body.size()) +
+                           " out=" + std::to_string(bytesSent(response));
         if (!t_requestNotes.empty())
             line += " " + t_requestNotes;
         t_requestNotes.clear();

@@ -1,6 +1,7 @@
 #include "WorkstationListener.h"
 
 #include "DateTime.h"
+#include "LogText.h"
 
 #include <httplib.h>
 
@@ -17,15 +18,15 @@ std::optional<std::string> header(const httplib::Request& request, const char* n
 }
 
 std::string headerField(const char* name, const std::optional<std::string>& value) {
-    return std::string(name) + "=" + (value ? "\"" + *value + "\"" : "-");
+    return std::string(name) + "=" + (value ? "\"" + shownInLog(*value) + "\"" : "-");
 }
 
 } // namespace
 
 std::string callLine(const ListenerCall& call) {
-    return call.time + " " + toText(call.local) + " " + call.method + " " + call.path + " " +
-           std::to_string(call.status) + " " + headerField("User-Agent", call.userAgent) + " " +
-           headerField("Accept", call.accept);
+    return call.time + " " + toText(call.local) + " " + shownInLog(call.method) + " " +
+           shownInLog(call.path) + " " + std::to_string(call.status) + " " +
+           headerField("User-Agent", call.userAgent) + " " + headerField("Accept", call.accept);
 }
 
 WorkstationListener::WorkstationListener(std::vector<ListenAddress> addresses,

@@ -33,6 +33,8 @@ std::string addressSection(const ClinicDetail& clinic) {
 
 std::string sitesSection(const ClinicDetail& clinic) {
     std::string section = "<h2>Sites</h2>\n";
+    if (!clinic.sitesFault.empty())
+        return section + "<p class=\"faute\">Sites illisibles : " + escapeHtml(clinic.sitesFault) + "</p>\n";
     if (clinic.sites.empty())
         return section + "<p class=\"vide\">Aucun site dans le dernier rapport.</p>\n";
     section +=

@@ -63,6 +63,9 @@ struct ClinicDetail {
     ClinicSummary summary;
     ClinicAddress address;
     std::vector<ClinicSite> sites;
+    // Why the latest report's sites could not be read (French, "ligne 3 : ..."); sites is then empty.
+    // Empty when they were read or the report had none.
+    std::string sitesFault;
     std::vector<ClinicUser> users;
     std::vector<FaxDay> faxes;        // every day of the latest report, by day then site
     std::vector<ReportEntry> reports; // newest first

@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Raised whenever the tables change: an index of another layout is rebuilt from the files.
-constexpr int kLayoutVersion = 1;
+constexpr int kLayoutVersion = 2;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE report(
@@ -30,6 +30,7 @@ CREATE TABLE clinic(
     file TEXT NOT NULL,
     received TEXT NOT NULL,
     site_name TEXT NOT NULL,
+    sites_fault TEXT NOT NULL,
     adres1 TEXT NOT NULL, adres2 TEXT NOT NULL, ville TEXT NOT NULL, postal TEXT NOT NULL,
     prov TEXT NOT NULL, region TEXT NOT NULL, tel TEXT NOT NULL, tel2 TEXT NOT NULL, fax TEXT NOT NULL,
     contact TEXT NOT NULL, courriel TEXT NOT NULL, maj TEXT NOT NULL

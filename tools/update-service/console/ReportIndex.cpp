@@ -241,9 +241,9 @@ void ReportIndex::writeClinic(const std::string& file, const std::string& receiv
     const std::string siteName = report.sites.empty() ? std::string() : report.sites.front().nom;
     auto clinic =
         m_db->prepare("INSERT INTO clinic VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
-                      "?13, ?14, ?15, ?16)");
-    clinic.bind(1, report.code).bind(2, file).bind(3, received).bind(4, siteName);
-    int column = 5;
+                      "?13, ?14, ?15, ?16, ?17)");
+    clinic.bind(1, report.code).bind(2, file).bind(3, received).bind(4, siteName).bind(5, report.sitesFault);
+    int column = 6;
     for (const std::string* value : {&a.adres1, &a.adres2, &a.ville, &a.postal, &a.prov, &a.region, &a.tel,
                                      &a.tel2, &a.fax, &a.contact, &a.courriel, &a.maj})
         clinic.bind(column++, *value);

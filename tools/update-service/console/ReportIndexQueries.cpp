@@ -81,9 +81,10 @@ std::vector<ReportEntry> readEntries(SqliteStatement& rows) {
 
 void readDetail(SqliteDatabase& db, const std::string& code, ClinicDetail& detail) {
     auto address = db.prepare("SELECT adres1, adres2, ville, postal, prov, region, tel, tel2, fax, contact, "
-                              "courriel, maj FROM clinic WHERE code = ?1");
+                              "courriel, maj, sites_fault FROM clinic WHERE code = ?1");
     if (address.bind(1, code).step()) {
         ClinicAddress& a = detail.address;
+        detail.sitesFault = address.text(12);
         int column = 0;
         for (std::string* value : {&a.adres1, &a.adres2, &a.ville, &a.postal, &a.prov, &a.region, &a.tel,
                                    &a.tel2, &a.fax, &a.contact, &a.courriel, &a.maj})

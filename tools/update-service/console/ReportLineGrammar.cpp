@@ -3,6 +3,7 @@
 #include "ReportDates.h"
 #include "Windows1252.h"
 
+#include <algorithm>
 #include <array>
 
 namespace halvio::tools::console {
@@ -11,6 +12,8 @@ namespace {
 
 // A clinic sends a few dozen faxes a day per site; a count past this is no count of faxes.
 constexpr size_t kMaxCountDigits = 6;
+// id, nom, adresse, ville, fax, faxid, faxnom, faxtel.
+constexpr size_t kSiteFields = 8;
 // MD.ID is a 32-bit integer.
 constexpr size_t kMaxIdDigits = 10;
 
@@ -104,6 +107,17 @@ std::string groupPlace(size_t index) {
     return "groupe " + std::to_string(index + 1) + " : ";
 }
 
+[[noreturn]] void refuseSiteGroup(std::string_view line, size_t index, std::string_view group, size_t count) {
+    const std::string reason =
+        groupPlace(index) + std::to_string(count) + " champs au lieu de 8 " + shown(group);
+    // One site alone writes seven "~": a line with fewer comes from no site table.
+    if (std::count(line.begin(), line.end(), '~') < static_cast<std::ptrdiff_t>(kSiteFields - 1))
+        throw LineFault(reason);
+    throw AmbiguousSiteLine("une valeur de site contient « ~ » ou « | », la ligne ne peut pas être découpée "
+                            "sans ambiguïté (" +
+                            reason + ")");
+}
+
 } // namespace
 
 AddressLine readAddressLine(std::string_view line) {
@@ -169,9 +183,8 @@ std::vector<ClinicSite> readSiteLine(std::string_view line) {
     const auto all = groups(line, kSiteLineStart);
     for (size_t i = 0; i < all.size(); ++i) {
         const auto values = fields(all[i]);
-        if (values.size() != 8)
-            throw LineFault(groupPlace(i) + std::to_string(values.size()) + " champs au lieu de 8 " +
-                            shown(all[i]));
+        if (values.size() != kSiteFields)
+            refuseSiteGroup(line, i, all[i], values.size());
         sites.push_back({utf8(values[0]), utf8(values[1]), utf8(values[2]), utf8(values[3]), utf8(values[4]),
                          utf8(values[5]), utf8(values[6]), utf8(values[7])});
     }

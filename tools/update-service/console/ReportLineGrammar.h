@@ -18,6 +18,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A SITE= line the updater may well have written, whose values cannot be told apart: its form holds
+// (it ends with "|" and has the seven "~" of at least one site) but a value holding "~" or "|" moved
+// the separators. The line is not split by guess: the report is read without its sites.
+class AmbiguousSiteLine : public LineFault {
+public:
+    using LineFault::LineFault;
+};
+
 inline constexpr std::string_view kAddressLineStart = "update client set ";
 inline constexpr std::string_view kFaxLineStart = "FAX=";
 inline constexpr std::string_view kSiteLineStart = "SITE=";
@@ -38,7 +46,9 @@ AddressLine readAddressLine(std::string_view line);
 std::vector<FaxDay> readFaxLine(std::string_view line);
 
 // "SITE=id~nom~adresse~ville~fax~faxid~faxnom~faxtel|...|": exactly eight fields per group. A value
-// holding "~" or "|" makes its group fail: the line has no way to tell such a value apart.
+// holding "~" or "|" makes its group fail: the line has no way to tell such a value apart. Such a
+// line throws AmbiguousSiteLine; one that no site table could give (no group, no final "|", fewer
+// than seven "~") throws LineFault.
 std::vector<ClinicSite> readSiteLine(std::string_view line);
 
 // "id=N|nom=..|titre=..|vigilance=X|Dernacces=..", "|Dernacces=.." may be missing. The id is an

@@ -62,7 +62,11 @@ void readLine(std::string_view line, Rank& rank, size_t number, ReportReading& r
     } else if (line.starts_with(kSiteLineStart)) {
         if (rank >= Rank::Site)
             throw LineFault("ligne SITE= hors de sa place");
-        report.sites = readSiteLine(line);
+        try {
+            report.sites = readSiteLine(line);
+        } catch (const AmbiguousSiteLine& fault) {
+            report.sitesFault = lineFault(number, fault.what());
+        }
         rank = Rank::Site;
     } else {
         report.users.push_back(readUserLine(line));

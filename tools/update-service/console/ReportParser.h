@@ -23,6 +23,9 @@ struct ParsedReport {
     ClinicAddress address;
     std::vector<FaxDay> faxes; // in the order of the report
     std::vector<ClinicSite> sites;
+    // Why the SITE= line gave no sites, in French ("ligne 3 : ..."); empty when it was read or absent.
+    // Only a line whose values cannot be told apart is forgiven so: any other fault fails the report.
+    std::string sitesFault;
     std::vector<ClinicUser> users;
 };
 
@@ -30,7 +33,7 @@ struct ReportReading {
     // Known as soon as the address line was read, so that a report that fails further down is still
     // counted for its clinic.
     std::string code;
-    std::optional<ParsedReport> report; // set when every line was read
+    std::optional<ParsedReport> report; // set when every line was read (its sites possibly not)
     std::string fault;                  // why not, in French ("ligne 3 : ..."); empty when read
 };
 

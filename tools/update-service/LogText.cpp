@@ -1,0 +1,15 @@
+#include "LogText.h"
+
+namespace halvio::tools {
+
+std::string shownInLog(std::string_view value) {
+    std::string shown(value);
+    for (char& c : shown) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 32 || code == 127)
+            c = '?';
+    }
+    return shown;
+}
+
+} // namespace halvio::tools

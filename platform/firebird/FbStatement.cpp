@@ -220,9 +220,8 @@ void FbStatement::execute() {
                          m_impl->parameters.empty() ? nullptr : m_impl->input.get());
         check(status);
     };
-    FbTransaction::Impl& transaction = *m_transaction.m_impl;
-    if (!isSelect() && (mayTakeLong || ++transaction.statements >= kManyStatements))
-        transaction.changedMuch = true;
+    if (!isSelect())
+        countWrite(mayTakeLong);
     m_attachment.m_impl->idle.call(mayTakeLong, call);
     if (isSelect()) {
         m_impl->cursorOpen = true;
@@ -230,6 +229,27 @@ void FbStatement::execute() {
         m_impl->firstFetchPending = mayTakeLong;
         m_impl->cursorGeneration = m_transaction.generation();
     }
+}
+
+void FbStatement::executeSingleRowImmediate(const std::string& sql) {
+    if (!m_attachment.isAttached())
+        throw DatabaseError("Database not open");
+    if (!m_transaction.isActive())
+        throw DatabaseError("Transaction is not active");
+    release();
+    countWrite(false);
+    m_attachment.m_impl->idle.callShort([this, &sql] {
+        ISC_STATUS_ARRAY status;
+        isc_dsql_execute_immediate(status, &m_attachment.m_impl->handle, &m_transaction.m_impl->handle, 0,
+                                   sql.c_str(), 3, nullptr);
+        check(status);
+    });
+}
+
+void FbStatement::countWrite(bool mayTakeLong) {
+    FbTransaction::Impl& transaction = *m_transaction.m_impl;
+    if (mayTakeLong || ++transaction.statements >= kManyStatements)
+        transaction.changedMuch = true;
 }
 
 // An insert of values is one row: handing it to another thread would cost more than it saves, and a

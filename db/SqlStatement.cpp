@@ -53,6 +53,18 @@ void SqlStatement::execute() {
     }
 }
 
+void SqlStatement::executeSingleRow() {
+    close();
+    if (!m_transaction.isActive())
+        throw platform::DatabaseError("Transaction is not active");
+    const PositionalSql positional = toPositionalSql(m_sql);
+    if (!positional.names.empty())
+        throw platform::DatabaseError("Parameter :" + positional.names.front() +
+                                      " in a statement executed without a prepare");
+    m_statement.executeSingleRowImmediate(positional.sql);
+    m_rowCount = 0;
+}
+
 void SqlStatement::close() {
     m_statement.closeCursor();
     m_rowCurrent = false;
@@ -68,7 +80,8 @@ void SqlStatement::next() {
 
 bool SqlStatement::eof() const {
     // The end of the transaction closes the select.
-    return !m_rowCurrent || m_rowGeneration != m_transaction.handle().generation() || !m_transaction.isActive();
+    return !m_rowCurrent || m_rowGeneration != m_transaction.handle().generation() ||
+           !m_transaction.isActive();
 }
 
 size_t SqlStatement::indexOf(std::string_view column) const {

@@ -25,6 +25,11 @@ public:
 
     // Executes in the statement's transaction, which must be active; a select fetches its first row.
     void execute();
+    // Executes the text, which takes no parameters, returns no rows and writes one row (an insert
+    // of values), in one exchange with the server instead of a prepare and an execute: a copy of
+    // many rows goes twice as fast. A text with a ":name" parameter is refused before anything is
+    // sent. Errors are those of execute().
+    void executeSingleRow();
     // Ends the current select.
     void close();
     // Steps to the next row of the select.

@@ -129,7 +129,7 @@ std::int64_t copyRows(Model& model, RunView& view, SqlStatement& insert) {
                                                                  view.gaugeMaximum(GaugeId::CurrentFile)));
         }
         insert.setSql(diagCopyStatement(currentRow(model.tdiag)));
-        insert.execute();
+        insert.executeSingleRow();
         ++copied;
         model.tdiag.next();
     }

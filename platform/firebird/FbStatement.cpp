@@ -225,6 +225,20 @@ void FbStatement::execute() {
     }
 }
 
+void FbStatement::executeSingleRowImmediate(const std::string& sql) {
+    if (!m_attachment.isAttached())
+        throw DatabaseError("Database not open");
+    if (!m_transaction.isActive())
+        throw DatabaseError("Transaction is not active");
+    release();
+    m_attachment.m_impl->idle.callShort([this, &sql] {
+        ISC_STATUS_ARRAY status;
+        isc_dsql_execute_immediate(status, &m_attachment.m_impl->handle, &m_transaction.m_impl->handle, 0,
+                                   sql.c_str(), 3, nullptr);
+        check(status);
+    });
+}
+
 // An insert of values is one row: handing it to another thread would cost more than it saves, and a
 // script or a copy runs thousands of them. Anything else can touch a whole table.
 bool FbStatement::mayTakeLongToExecute() const {

@@ -75,6 +75,39 @@ TEST(FirebirdIdleCalls, ALongStatementRunsWhileTheCallerDoesItsIdleWork) {
     EXPECT_FALSE(idle.otherThread);
 }
 
+TEST(FirebirdIdleCalls, SingleRowStatementsLeaveTheCallerItsIdleWorkBetweenThem) {
+    TempFolder folder;
+    const FirebirdServer server = test::mainServer();
+    const std::string name = server.nameOf(folder.file("rows.fdb"));
+    FbAttachment::createDatabase(name, "sysdba", server.password);
+    test::execute(name, server.password, {"create table filler (id integer)"});
+
+    IdleWatch idle;
+    FbAttachment attachment;
+    attachment.setIdle(idle.function());
+    attachment.attach(name, "sysdba", server.password);
+    FbTransaction transaction(attachment, TransactionOptions::serverDefault());
+    FbStatement statement(attachment, transaction);
+    transaction.start();
+    statement.prepare("select count(*) from filler");
+    // A copy of rows: each one is short, the idle work comes whenever its interval has passed.
+    constexpr int kRows = 3000;
+    for (int i = 0; i < kRows; ++i)
+        statement.executeSingleRowImmediate("insert into filler (id) values (" + std::to_string(i) + ")");
+    EXPECT_GT(idle.calls, 0) << "no idle work during " << kRows << " rows";
+    EXPECT_FALSE(idle.otherThread);
+    EXPECT_THROW(statement.execute(), DatabaseError) << "the last prepared statement was not released";
+    transaction.commit();
+
+    transaction.start();
+    statement.prepare("select count(*), sum(id) from filler");
+    statement.execute();
+    ASSERT_TRUE(statement.fetch());
+    EXPECT_EQ(statement.asInteger(0), kRows);
+    EXPECT_EQ(statement.asInteger(1), std::int64_t{kRows} * (kRows - 1) / 2);
+    transaction.commit();
+}
+
 namespace {
 
 // Triggers of the database itself that make a commit and a detach last a good part of a second, as

@@ -1,5 +1,6 @@
 // The model's shared operations against a real clinic database on the private server.
 #include "Model.h"
+#include "FirebirdClient.h"
 #include "RecordingView.h"
 #include "TestDatabase.h"
 
@@ -117,6 +118,78 @@ TEST_F(ModelFixture, BlobParameterByNameRoundTripsEveryByteValue) {
     model.ExecSql("select * from maj");
     EXPECT_EQ(model.IBSQL1.blob("FICHIER"), all);
     EXPECT_EQ(model.IBSQL1.text("DESCRIPTION"), "l'image :x");
+}
+
+TEST_F(ModelFixture, ASingleRowStatementWritesItsTextUnchangedInTheStatementsTransaction) {
+    createAndOpen();
+    // A colon, doubled quotes and bytes above 0x7F inside the literals reach the server as they are.
+    const std::string description = "l''image :x \xE9t\xE9";
+    model.EnsureTransaction();
+    model.IBSQL1.setSql("insert into maj (nom,description,DATES) VALUES ('X:Y','" + description +
+                        "','2004')");
+    model.IBSQL1.executeSingleRow();
+    EXPECT_TRUE(model.IBSQL1.eof());
+    EXPECT_EQ(db->queryValue("select count(*) from maj"), "0") << "seen before its transaction's commit";
+    model.ExecSql("select description from maj where nom = 'X:Y'");
+    EXPECT_EQ(model.IBSQL1.text("DESCRIPTION"), "l'image :x \xE9t\xE9");
+    model.IBTransaction1.rollback();
+    EXPECT_EQ(db->queryValue("select count(*) from maj"), "0") << "kept after a roll-back";
+
+    // The statement object goes on with prepared statements afterwards.
+    model.EnsureTransaction();
+    model.IBSQL1.setSql("insert into maj (nom) values ('A')");
+    model.IBSQL1.executeSingleRow();
+    model.ExecSql("select count(*) from maj");
+    EXPECT_EQ(model.IBSQL1.integer(size_t{0}), 1);
+    model.IBTransaction1.commit();
+    EXPECT_EQ(db->queryValue("select nom from maj"), "A");
+}
+
+TEST_F(ModelFixture, ASingleRowStatementFailsAsAPreparedOneWould) {
+    createAndOpen();
+    struct Case {
+        const char* sql;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"insert into nowhere (x) values (1)", "Table unknown"},
+        {"insert into maj (nom) values ('A', 'B')",
+         "Count of read-write columns does not equal count of values"},
+        {"insert into maj (nom) values (:nom)", "Parameter :nom"},
+        {"insert into md (id) values ('pas un nombre')", "conversion error"},
+    };
+    for (const Case& c : cases) {
+        model.EnsureTransaction();
+        model.IBSQL1.setSql(c.sql);
+        try {
+            model.IBSQL1.executeSingleRow();
+            ADD_FAILURE() << c.sql << ": no error";
+        } catch (const platform::DatabaseError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.error), std::string::npos)
+                << c.sql << ": " << error.what();
+            EXPECT_FALSE(error.isLockConflict()) << c.sql;
+        }
+        EXPECT_TRUE(model.IBTransaction1.isActive()) << c.sql;
+        model.IBTransaction1.commit();
+    }
+    EXPECT_EQ(db->queryValue("select count(*) from maj"), "0");
+
+    // Another connection writing the table alone: the conflict is told as one, with the server's text.
+    test::OtherConnection alone(db->name(), db->password(),
+                                platform::TransactionOptions::snapshotWritingAlone("DIAG", 1));
+    alone.transaction().start();
+    model.EnsureTransaction();
+    model.IBSQL1.setSql("insert into diag (diag) values ('A')");
+    try {
+        model.IBSQL1.executeSingleRow();
+        ADD_FAILURE() << "no conflict";
+    } catch (const platform::DatabaseError& error) {
+        EXPECT_TRUE(error.isLockConflict()) << error.what();
+        EXPECT_NE(std::string(error.what()).find("lock conflict"), std::string::npos) << error.what();
+    }
+    model.IBTransaction1.rollback();
+    model.IBSQL1.setSql("insert into diag (diag) values ('A')");
+    EXPECT_THROW(model.IBSQL1.executeSingleRow(), platform::DatabaseError) << "no transaction";
 }
 
 TEST_F(ModelFixture, SetPackageStateNeedsARowInEditingAndRepaints) {

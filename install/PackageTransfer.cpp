@@ -78,7 +78,9 @@ void endRunAfterFailedPackage(RunContext& run, const std::string& nom, const Pac
 
 // The package file, written while it arrives and given its name only once it is whole and checked:
 // a failed download, a file that is not the one the vendor signed, a full disk or a refused write
-// leave the previous file whole and no temporary behind. False when the download failed (the run
+// leave the previous file whole and no temporary behind. The file lives until it is unpacked, moments
+// later, and is then deleted: it is not forced to the disk (what it installs is, and a crash before
+// the record makes the next run download it again). False when the download failed (the run
 // has ended); throws PackageFailure, after "Tentative de sauver sur", when it could not be saved.
 bool fetchPackageFile(RunContext& run, const std::string& nom, const std::string& fileName,
                       const std::string& packagePath) {
@@ -87,7 +89,7 @@ bool fetchPackageFile(RunContext& run, const std::string& nom, const std::string
     std::optional<platform::FileReplacement> file;
     platform::ByteBuffer buffer;
     try {
-        file.emplace(packagePath);
+        file.emplace(packagePath, platform::Durability::Cached);
     } catch (const platform::SystemError& error) {
         model.log(savingLine);
         packageFileNotSaved(packagePath, error);

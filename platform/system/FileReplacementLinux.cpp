@@ -54,8 +54,8 @@ std::string temporaryPattern(const std::string& path) {
 
 } // namespace
 
-FileReplacement::FileReplacement(std::string target)
-    : m_target(std::move(target)), m_temporary(temporaryPattern(m_target)) {
+FileReplacement::FileReplacement(std::string target, Durability durability)
+    : m_target(std::move(target)), m_durability(durability), m_temporary(temporaryPattern(m_target)) {
     m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
     if (m_fd < 0)
         throwSystemError("Cannot create a file beside", m_target, errno);
@@ -114,7 +114,7 @@ void FileReplacement::writePiece(std::string_view piece) {
         written += static_cast<std::size_t>(count);
         m_size += static_cast<std::size_t>(count);
     }
-    while (m_size - m_handed >= kWritePiece) {
+    while (m_durability == Durability::Flushed && m_size - m_handed >= kWritePiece) {
         // Only a hint: the fsync of commit() is what the contract rests on.
         ::sync_file_range(m_fd, static_cast<off_t>(m_handed), static_cast<off_t>(kWritePiece),
                           SYNC_FILE_RANGE_WRITE);
@@ -124,6 +124,10 @@ void FileReplacement::writePiece(std::string_view piece) {
 
 void FileReplacement::restart() {
     checkOpen();
+    // A file cut to nothing is pushed to the disk at its close by some file systems (ext4's
+    // replace-via-truncate rule); an empty one has nothing to cut.
+    if (m_size == 0)
+        return;
     if (::ftruncate(m_fd, 0) != 0)
         throwSystemError("Cannot write the file", m_target, errno);
     m_size = 0;
@@ -133,13 +137,14 @@ void FileReplacement::restart() {
 void FileReplacement::commit(const std::function<void()>& idle) {
     checkOpen();
     std::atomic<bool> abandoned{false}; // a flush under way is not cut short
+    const bool flushed = m_durability == Durability::Flushed;
     const auto flush = [&] {
         if (::fsync(m_fd) != 0)
             throwSystemError("Cannot write the file", m_target, errno);
     };
-    if (idle)
+    if (flushed && idle)
         runWhileIdle(flush, idle, abandoned);
-    else
+    else if (flushed)
         flush();
     const int fd = std::exchange(m_fd, -1);
     if (::close(fd) != 0)
@@ -147,6 +152,8 @@ void FileReplacement::commit(const std::function<void()>& idle) {
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
         throwSystemError("Cannot replace the file", m_target, errno);
     m_committed = true;
+    if (!flushed)
+        return;
 
     const std::string folder = folderOf(m_target);
     FileDescriptor folderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -302,35 +302,39 @@ TEST(AtomicFiles, FullDiskLeavesThePreviousFileWholeAndNoTemporary) {
 // a restart drops what was written, and the committed file is exactly what followed the restart,
 // across the pieces handed to the disk on the way.
 TEST(FileReplacements, TheTargetChangesOnlyAtTheCommitToWhatFollowedTheLastRestart) {
-    test::TempFolder folder;
-    const std::string file = folder.path("halvio.zip");
-    folder.write("halvio.zip", "the previous package");
-    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
-    const std::string dropped(FileReplacement::kWritePiece + 12345, 'd');
-    std::string kept(2 * FileReplacement::kWritePiece + 777, 'k');
-    kept.front() = 'P';
-    kept.back() = 'e';
+    // A package file is Cached (read once, then deleted), a program file Flushed: readers see the same.
+    for (const Durability durability : {Durability::Flushed, Durability::Cached}) {
+        SCOPED_TRACE(durability == Durability::Flushed ? "flushed" : "cached");
+        test::TempFolder folder;
+        const std::string file = folder.path("halvio.zip");
+        folder.write("halvio.zip", "the previous package");
+        ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+        const std::string dropped(FileReplacement::kWritePiece + 12345, 'd');
+        std::string kept(2 * FileReplacement::kWritePiece + 777, 'k');
+        kept.front() = 'P';
+        kept.back() = 'e';
 
-    FileReplacement replacement(file);
-    replacement.append(dropped);
-    ASSERT_EQ(folder.entries().size(), 2u);
-    const std::string temporary = folder.entries()[0];
-    EXPECT_EQ(temporary.rfind(".halvio.zip.", 0), 0u) << temporary;
-    EXPECT_EQ(folder.read(temporary), dropped);
-    replacement.restart();
-    EXPECT_EQ(replacement.size(), 0u);
-    for (std::size_t offset = 0; offset < kept.size(); offset += 65536) // as an HTTP body arrives
-        replacement.append(std::string_view(kept).substr(offset, 65536));
-    EXPECT_EQ(replacement.size(), kept.size());
-    EXPECT_EQ(readWholeFile(file), "the previous package");
+        FileReplacement replacement(file, durability);
+        replacement.append(dropped);
+        ASSERT_EQ(folder.entries().size(), 2u);
+        const std::string temporary = folder.entries()[0];
+        EXPECT_EQ(temporary.rfind(".halvio.zip.", 0), 0u) << temporary;
+        EXPECT_EQ(folder.read(temporary), dropped);
+        replacement.restart();
+        EXPECT_EQ(replacement.size(), 0u);
+        for (std::size_t offset = 0; offset < kept.size(); offset += 65536) // as an HTTP body arrives
+            replacement.append(std::string_view(kept).substr(offset, 65536));
+        EXPECT_EQ(replacement.size(), kept.size());
+        EXPECT_EQ(readWholeFile(file), "the previous package");
 
-    replacement.commit();
-    EXPECT_TRUE(readWholeFile(file) == kept);
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"halvio.zip"});
-    struct stat info {};
-    ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_THROW(replacement.append("more"), std::logic_error);
+        replacement.commit();
+        EXPECT_TRUE(readWholeFile(file) == kept);
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{"halvio.zip"});
+        struct stat info {};
+        ASSERT_EQ(::stat(file.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+        EXPECT_THROW(replacement.append("more"), std::logic_error);
+    }
 }
 
 TEST(FileReplacements, AReplacementNotCommittedLeavesTheTargetAndNoTemporary) {

@@ -1,11 +1,11 @@
 #include "PackageDownload.h"
 
-#include "ByteBuffer.h"
 #include "FileReplacement.h"
 #include "HostFallback.h"
 #include "HttpClient.h"
 #include "Model.h"
 #include "PackageNames.h"
+#include "PackageVerification.h"
 #include "RunContext.h"
 #include "RunView.h"
 #include "ServiceHosts.h"
@@ -35,14 +35,17 @@ template <typename Write> void writing(Write&& write) {
 
 } // namespace
 
-void downloadPackage(RunContext& run, const std::string& fileName, platform::ByteBuffer& buffer,
-                     platform::FileReplacement& file) {
+void downloadPackage(RunContext& run, const std::string& fileName, platform::FileReplacement& file,
+                     PackageFileDigest& digest) {
     const bool directConnection = run.view.isChecked(CheckBoxId::DirectConnection);
     const auto attempt = [&](const std::string& host) {
         // What a host that failed had sent is dropped.
         writing([&] { file.restart(); });
-        run.http.get(packageAddress(host, fileName), buffer,
-                     [&](std::string_view piece) { writing([&] { file.append(piece); }); });
+        digest.restart();
+        run.http.get(packageAddress(host, fileName), [&](std::string_view piece) {
+            writing([&] { file.append(piece); });
+            digest.add(piece);
+        });
     };
     const std::exception_ptr failure = tryEachHost<std::string>(
         packageHosts(directConnection), attempt, [&](const HostFailure<std::string>& failed) {

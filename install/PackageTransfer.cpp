@@ -1,6 +1,5 @@
 #include "PackageTransfer.h"
 
-#include "ByteBuffer.h"
 #include "FileReplacement.h"
 #include "Files.h"
 #include "Fonction.h"
@@ -87,7 +86,7 @@ bool fetchPackageFile(RunContext& run, const std::string& nom, const std::string
     Model& model = run.model;
     const std::string savingLine = "Tentative de sauver sur " + packagePath;
     std::optional<platform::FileReplacement> file;
-    platform::ByteBuffer buffer;
+    PackageFileDigest digest(run);
     try {
         file.emplace(packagePath, platform::Durability::Cached);
     } catch (const platform::SystemError& error) {
@@ -95,8 +94,8 @@ bool fetchPackageFile(RunContext& run, const std::string& nom, const std::string
         packageFileNotSaved(packagePath, error);
     }
     try {
-        downloadPackage(run, fileName, buffer, *file);
-        verifyPackageFile(run, nom, buffer);
+        downloadPackage(run, fileName, *file, digest);
+        verifyPackageFile(run, nom, digest);
     } catch (const PackageFileNotWritten& failure) {
         model.log(savingLine);
         packageFileNotSaved(packagePath, failure.cause);

@@ -1,5 +1,6 @@
 #include "HttpClient.h"
 
+#include "ByteBuffer.h"
 #include "CurlSession.h"
 #include "HttpTransfer.h"
 
@@ -51,8 +52,9 @@ void HttpClient::get(const std::string& url, ByteBuffer& reply) {
     perform(url, nullptr, reply);
 }
 
-void HttpClient::get(const std::string& url, ByteBuffer& reply, const BodyPieces& bodyPiece) {
-    perform(url, nullptr, reply, nullptr, nullptr, &bodyPiece);
+void HttpClient::get(const std::string& url, const BodyPieces& bodyPiece) {
+    ByteBuffer unused; // stays empty: the body goes to bodyPiece alone
+    perform(url, nullptr, unused, nullptr, nullptr, &bodyPiece);
 }
 
 void HttpClient::post(const std::string& url, std::string_view body, ByteBuffer& reply,

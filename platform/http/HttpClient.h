@@ -21,9 +21,10 @@ class ByteBuffer;
 class CurlSession;
 
 // The largest reply body a request accepts. The largest package published, the Halvio program, is
-// a few hundred MiB; it is held whole in memory, then its content beside it while it is unpacked,
-// and a 32-bit workstation has 2 GiB of address space in all. A server whose body goes past this
-// (one that never stops sending, or announces more) is refused before memory runs out.
+// a few hundred MiB; it goes to its file as it arrives, then its content is held whole in memory
+// while it is unpacked, and a 32-bit workstation has 2 GiB of address space in all. A server whose
+// body goes past this (one that never stops sending, or announces more) is refused before memory
+// or the disk runs out.
 inline constexpr std::size_t kMaxReplySize = std::size_t{1} << 30;
 
 // The room taken for a reply from its announced Content-Length before the bytes arrive. The length
@@ -71,12 +72,13 @@ public:
     // callback abandons the request and passes through unchanged.
     void post(const std::string& url, std::string_view body, ByteBuffer& reply);
     void get(const std::string& url, ByteBuffer& reply);
-    // As get(), handing each piece of the final 2xx reply's body to `bodyPiece` as soon as it is
-    // appended to `reply`, in order: when get() returns, the pieces handed, joined, are `reply`.
-    // No other byte reaches it (neither a redirection's body nor an error's). When get() throws,
-    // what was handed is no reply: the caller drops it. An exception thrown by `bodyPiece`
-    // abandons the request as an event's does.
-    void get(const std::string& url, ByteBuffer& reply, const BodyPieces& bodyPiece);
+    // As get(), handing each piece of the final 2xx reply's body to `bodyPiece` as it arrives, in
+    // order, instead of keeping it: when get() returns, the pieces handed, joined, are the body (a
+    // package goes to its file without being held in memory as well). No other byte reaches it
+    // (neither a redirection's body nor an error's). When get() throws, what was handed is no reply:
+    // the caller drops it. An exception thrown by `bodyPiece` abandons the request as an event's
+    // does. The Options' maxReplySize bounds the body as it bounds a reply.
+    void get(const std::string& url, const BodyPieces& bodyPiece);
     // As post(), sending `moreHeaders` ("Name: value") after the usual ones; on success
     // `replyHeaders` holds the final reply's headers.
     void post(const std::string& url, std::string_view body, ByteBuffer& reply,

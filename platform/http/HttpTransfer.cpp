@@ -195,7 +195,7 @@ bool HttpTransfer::finalHeadersEnded() {
         m_failure = fr("Réponse trop grande : ") + std::to_string(announced) + " octets.";
         return false;
     }
-    if (announced > 0)
+    if (announced > 0 && !m_request.bodyPiece)
         m_reply.reserve(std::min(static_cast<std::size_t>(announced), kMaxRoomAhead));
     m_acceptingBody = true;
     m_receivedCount = 0;
@@ -206,14 +206,15 @@ bool HttpTransfer::finalHeadersEnded() {
 void HttpTransfer::received(const char* bytes, std::size_t count) {
     if (!m_acceptingBody)
         return; // the body of a reply that is not the final one
-    if (count > m_request.maxReplySize - m_reply.size()) {
+    if (count > m_request.maxReplySize - static_cast<std::size_t>(m_receivedCount)) {
         m_failure =
             fr("Réponse trop grande : plus de ") + std::to_string(m_request.maxReplySize) + " octets.";
         return;
     }
-    m_reply.append(bytes, count);
     if (m_request.bodyPiece)
         (*m_request.bodyPiece)({bytes, count});
+    else
+        m_reply.append(bytes, count);
     m_receivedCount += static_cast<std::int64_t>(count);
     m_pending.work(m_receivedCount);
 }

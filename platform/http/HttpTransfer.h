@@ -1,8 +1,8 @@
 #pragma once
 // One request on a client's CurlSession. It drives libcurl's multi interface in short slices;
 // between them it raises the HttpEvents gathered from libcurl's callbacks and calls the idle
-// callback. Only the body of a final 2xx reply gets into the reply buffer (and to the request's
-// bodyPiece function, piece by piece as it arrives).
+// callback. Only the body of a final 2xx reply gets into the reply buffer (or, in its place, to the
+// request's bodyPiece function, piece by piece as it arrives).
 
 #include "HttpEvents.h"
 #include "HttpHeaders.h"
@@ -34,7 +34,8 @@ struct HttpRequest {
     std::size_t maxReplySize; // a longer body, announced or received, fails the request
     const std::vector<std::string>* moreHeaders = nullptr; // "Name: value", after the usual ones
     HttpHeaders* replyHeaders = nullptr;                   // receives the final reply's headers
-    // Called with each piece of the final 2xx reply's body as it is appended to the reply.
+    // Given each piece of the final 2xx reply's body as it arrives, in place of the reply, which
+    // then stays empty.
     const std::function<void(std::string_view)>* bodyPiece = nullptr;
 };
 

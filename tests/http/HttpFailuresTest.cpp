@@ -159,7 +159,7 @@ TEST_F(HttpFailures, BodyPastTheBoundIsRefusedAndAnAnnouncedLengthIsOnlyAClaim) 
 } // namespace
 
 // A package is written to its file as it arrives: only bytes of the final 2xx reply's body may reach
-// the function that writes them, joined they are the reply, and whatever the function throws ends
+// the function that writes them, joined they are the body, and whatever the function throws ends
 // the request with its own error.
 TEST_F(HttpFailures, BodyPiecesAreOnlyTheFinalReplysBodyAndTheirFunctionCanAbandonTheRequest) {
     const std::string package = std::string(600000, 'z') + "end";
@@ -197,7 +197,7 @@ TEST_F(HttpFailures, BodyPiecesAreOnlyTheFinalReplysBodyAndTheirFunctionCanAband
             handed += bytes;
         };
         try {
-            client.get(server.url("/kliso/update/a.zip"), reply, piece);
+            client.get(server.url("/kliso/update/a.zip"), piece);
             EXPECT_TRUE(c.succeeds) << "the request did not fail";
         } catch (const HttpError& error) {
             EXPECT_FALSE(c.succeeds) << error.what();
@@ -207,11 +207,9 @@ TEST_F(HttpFailures, BodyPiecesAreOnlyTheFinalReplysBodyAndTheirFunctionCanAband
             EXPECT_STREQ(error.what(), c.thrownByPieces);
         }
         if (c.succeeds) {
-            EXPECT_TRUE(reply.view() == package) << "reply bytes differ";
-            EXPECT_TRUE(handed == package) << "the pieces are not the reply";
+            EXPECT_TRUE(handed == package) << "the pieces are not the body";
             EXPECT_GT(pieces, 1u);
         } else {
-            EXPECT_TRUE(reply.empty());
             // What was handed before a failure is the start of the final body, never another reply's.
             EXPECT_EQ(package.compare(0, handed.size(), handed), 0);
             EXPECT_LT(handed.size(), package.size());

@@ -101,7 +101,7 @@ public:
     bool measuring = false;
     Clock::time_point started;
     double downloadSeconds = 0;
-    double getSeconds = 0; // until the whole body is in memory, before the file is written
+    double getSeconds = 0; // until the whole body is in its file, before the check and the rename
     double restingBytes = 0;
     double peakBytes = 0;
     int repaints = 0;

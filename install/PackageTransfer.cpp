@@ -15,6 +15,7 @@
 #include "RunContext.h"
 #include "RunView.h"
 #include "ServiceHosts.h"
+#include "ShownText.h"
 #include "SpecialPackages.h"
 #include "SystemError.h"
 #include "TransferLock.h"
@@ -29,18 +30,6 @@ namespace halvio {
 namespace {
 
 enum class PackageOutcome { Done, RunEnded };
-
-// A name refused as a file name is shown in the log with its control characters made visible,
-// so that it cannot break the line.
-std::string shownName(std::string_view name) {
-    std::string shown(name);
-    for (char& c : shown) {
-        const auto code = static_cast<unsigned char>(c);
-        if (code < 32 || code == 127)
-            c = '?';
-    }
-    return shown;
-}
 
 void closeClinicDatabase(Model& model) {
     if (model.IBTransaction1.isActive())
@@ -179,7 +168,7 @@ bool passesOverRow(Model& model, bool appendedDuringRun) {
     if (appendedDuringRun && nom.empty())
         return true;
     if (!isPlainPackageName(nom)) {
-        model.log(fr("Paquet ignoré, nom de fichier invalide : \"") + shownName(nom) + "\"");
+        model.log(fr("Paquet ignoré, nom de fichier invalide : \"") + withControlsShown(nom) + "\"");
         return true;
     }
     return installedMeanwhile(model, model.tmem.current());

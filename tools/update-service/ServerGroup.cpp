@@ -1,7 +1,7 @@
 #include "ServerGroup.h"
 
 #include "DateTime.h"
-#include "LogText.h"
+#include "ShownText.h"
 #include "WorkerPool.h"
 
 #include <httplib.h>
@@ -82,7 +82,7 @@ std::size_t bytesSent(const httplib::Response& response) {
 void addRequestLogNote(const std::string& note) {
     if (!t_requestNotes.empty())
         t_requestNotes += ' ';
-    t_requestNotes += shownInLog(note);
+    t_requestNotes += withControlsShown(note);
 }
 
 ServerGroup::ServerGroup(Routes routes, LogSink log) : m_routes(std::move(routes)), m_log(std::move(log)) {}
@@ -111,7 +111,7 @@ void ServerGroup::configure(httplib::Server& server, const std::shared_ptr<int>&
             return;
         std::string line = DateTimeText(DateTime::now()) + " " +
                            toText({request.local_addr, request.local_port}) + " " +
-                           shownInLog(request.method) + " " + shownInLog(request.path) + " " +
+                           withControlsShown(request.method) + " " + withControlsShown(request.path) + " " +
                            std::to_string(response.status) + " in=" + std::to_string(request.body.size()) +
                            " out=" + std::to_string(bytesSent(response));
         if (!t_requestNotes.empty())

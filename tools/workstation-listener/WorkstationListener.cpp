@@ -1,7 +1,7 @@
 #include "WorkstationListener.h"
 
 #include "DateTime.h"
-#include "LogText.h"
+#include "ShownText.h"
 
 #include <httplib.h>
 
@@ -18,14 +18,14 @@ std::optional<std::string> header(const httplib::Request& request, const char* n
 }
 
 std::string headerField(const char* name, const std::optional<std::string>& value) {
-    return std::string(name) + "=" + (value ? "\"" + shownInLog(*value) + "\"" : "-");
+    return std::string(name) + "=" + (value ? "\"" + withControlsShown(*value) + "\"" : "-");
 }
 
 } // namespace
 
 std::string callLine(const ListenerCall& call) {
-    return call.time + " " + toText(call.local) + " " + shownInLog(call.method) + " " +
-           shownInLog(call.path) + " " + std::to_string(call.status) + " " +
+    return call.time + " " + toText(call.local) + " " + withControlsShown(call.method) + " " +
+           withControlsShown(call.path) + " " + std::to_string(call.status) + " " +
            headerField("User-Agent", call.userAgent) + " " + headerField("Accept", call.accept);
 }
 

@@ -1,8 +1,8 @@
-#include "LogText.h"
+#include "ShownText.h"
 
-namespace halvio::tools {
+namespace halvio {
 
-std::string shownInLog(std::string_view value) {
+std::string withControlsShown(std::string_view value) {
     std::string shown(value);
     for (char& c : shown) {
         const auto code = static_cast<unsigned char>(c);
@@ -12,4 +12,4 @@ std::string shownInLog(std::string_view value) {
     return shown;
 }
 
-} // namespace halvio::tools
+} // namespace halvio

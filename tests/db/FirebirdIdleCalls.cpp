@@ -1,5 +1,6 @@
-// The idle function of an attachment: a long statement runs while the calling thread goes on with
-// its idle work, and what the statement does or how it fails is what it would be without one.
+// The idle function of an attachment: a long statement, a commit or a detach runs while the calling
+// thread goes on with its idle work, and what the call does or how it fails is what it would be
+// without one; calls made on another thread never call it.
 #include "FirebirdClient.h"
 #include "FirebirdFixtures.h"
 
@@ -30,19 +31,34 @@ struct IdleWatch {
     }
 };
 
-} // namespace
+// Triggers of the database itself that make a commit and a detach last a good part of a second, as
+// a busy disk does.
+const char* const kSlowCommit = "create trigger slow_commit on transaction commit as declare i integer = 0; "
+                                "begin while (i < 1500000) do i = i + 1; end";
+const char* const kSlowDetach = "create trigger slow_detach on disconnect as declare i integer = 0; "
+                                "begin while (i < 1500000) do i = i + 1; end";
 
-TEST(FirebirdIdleCalls, ALongStatementRunsWhileTheCallerDoesItsIdleWork) {
+// A database of its own on the private server, made by the test's statements, and an attachment to
+// it whose idle function is watched (set on the test's thread, as a window sets it).
+struct IdleDatabase : ::testing::Test {
     TempFolder folder;
     const FirebirdServer server = test::mainServer();
     const std::string name = server.nameOf(folder.file("idle.fdb"));
-    FbAttachment::createDatabase(name, "sysdba", server.password);
-    test::execute(name, server.password, {"create table filler (id integer)"});
-
     IdleWatch idle;
     FbAttachment attachment;
-    attachment.setIdle(idle.function());
-    attachment.attach(name, "sysdba", server.password);
+
+    void attachTo(const std::vector<std::string>& statements) {
+        FbAttachment::createDatabase(name, "sysdba", server.password);
+        test::execute(name, server.password, statements);
+        attachment.setIdle(idle.function());
+        attachment.attach(name, "sysdba", server.password);
+    }
+};
+
+} // namespace
+
+TEST_F(IdleDatabase, ALongStatementRunsWhileTheCallerDoesItsIdleWork) {
+    attachTo({"create table filler (id integer)"});
     FbTransaction transaction(attachment, TransactionOptions::serverDefault());
     FbStatement statement(attachment, transaction);
     transaction.start();
@@ -75,17 +91,8 @@ TEST(FirebirdIdleCalls, ALongStatementRunsWhileTheCallerDoesItsIdleWork) {
     EXPECT_FALSE(idle.otherThread);
 }
 
-TEST(FirebirdIdleCalls, SingleRowStatementsLeaveTheCallerItsIdleWorkBetweenThem) {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("rows.fdb"));
-    FbAttachment::createDatabase(name, "sysdba", server.password);
-    test::execute(name, server.password, {"create table filler (id integer)"});
-
-    IdleWatch idle;
-    FbAttachment attachment;
-    attachment.setIdle(idle.function());
-    attachment.attach(name, "sysdba", server.password);
+TEST_F(IdleDatabase, SingleRowStatementsLeaveTheCallerItsIdleWorkBetweenThem) {
+    attachTo({"create table filler (id integer)"});
     FbTransaction transaction(attachment, TransactionOptions::serverDefault());
     FbStatement statement(attachment, transaction);
     transaction.start();
@@ -108,33 +115,8 @@ TEST(FirebirdIdleCalls, SingleRowStatementsLeaveTheCallerItsIdleWorkBetweenThem)
     transaction.commit();
 }
 
-namespace {
-
-// Triggers of the database itself that make a commit and a detach last a good part of a second, as
-// a busy disk does.
-const char* const kSlowCommit = "create trigger slow_commit on transaction commit as declare i integer = 0; "
-                                "begin while (i < 1500000) do i = i + 1; end";
-const char* const kSlowDetach = "create trigger slow_detach on disconnect as declare i integer = 0; "
-                                "begin while (i < 1500000) do i = i + 1; end";
-
-struct SlowEndings : ::testing::Test {
-    TempFolder folder;
-    const FirebirdServer server = test::mainServer();
-    const std::string name = server.nameOf(folder.file("slow.fdb"));
-
-    SlowEndings() {
-        FbAttachment::createDatabase(name, "sysdba", server.password);
-        test::execute(name, server.password, {kSlowCommit, kSlowDetach});
-    }
-};
-
-} // namespace
-
-TEST_F(SlowEndings, ACommitAndADetachLetTheCallerDoItsIdleWork) {
-    IdleWatch idle;
-    FbAttachment attachment;
-    attachment.setIdle(idle.function());
-    attachment.attach(name, "sysdba", server.password);
+TEST_F(IdleDatabase, ACommitAndADetachLetTheCallerDoItsIdleWork) {
+    attachTo({kSlowCommit, kSlowDetach});
     FbTransaction transaction(attachment, TransactionOptions::serverDefault());
     FbStatement statement(attachment, transaction);
     transaction.start();
@@ -152,11 +134,8 @@ TEST_F(SlowEndings, ACommitAndADetachLetTheCallerDoItsIdleWork) {
     EXPECT_FALSE(idle.otherThread);
 }
 
-TEST_F(SlowEndings, CallsMadeOnAnotherThreadNeverCallTheIdleFunction) {
-    IdleWatch idle; // set on this thread, as a window sets it
-    FbAttachment attachment;
-    attachment.setIdle(idle.function());
-    attachment.attach(name, "sysdba", server.password);
+TEST_F(IdleDatabase, CallsMadeOnAnotherThreadNeverCallTheIdleFunction) {
+    attachTo({kSlowCommit, kSlowDetach});
     const int before = idle.calls;
 
     // A lock's keeper renews its lease on a thread of its own.
